@@ -1,0 +1,4 @@
+#include "widgets/ScreenRegistry.h"
+
+// Screens of this folder that the main window's commands open.
+void registerCatalogueScreens() {}

@@ -1,0 +1,362 @@
+#include "Database.h"
+
+#include "ConnectionString.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlRecord>
+
+namespace {
+QString errorText(const QSqlError& e)
+{
+    QString t = e.databaseText().trimmed();
+    const QString d = e.driverText().trimmed();
+    if (t.isEmpty())
+        t = d;
+    else if (!d.isEmpty() && !t.contains(d))
+        t = t + QStringLiteral(" (") + d + QLatin1Char(')');
+    return t.isEmpty() ? QStringLiteral("数据库错误") : t;
+}
+} // namespace
+
+Database::Database(QString connectionName) : name_(std::move(connectionName)) {}
+
+Database::~Database() { close(); }
+
+Database& Database::shared()
+{
+    static Database db(QStringLiteral("ADOConnection1"));
+    return db;
+}
+
+QSqlDatabase Database::handle() const { return QSqlDatabase::database(name_, false); }
+
+bool Database::isOpen() const
+{
+    return QSqlDatabase::contains(name_) && QSqlDatabase::database(name_, false).isOpen();
+}
+
+void Database::close()
+{
+    if (QSqlDatabase::contains(name_)) {
+        {
+            QSqlDatabase db = QSqlDatabase::database(name_, false);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(name_);
+    }
+    engine_ = DbEngine::None;
+}
+
+bool Database::openSqlite(const QString& path, bool create, QString* error)
+{
+    close();
+    if (!create && !QFileInfo(path).isFile()) {
+        if (error)
+            *error = QStringLiteral("数据库文件不存在: %1").arg(QDir::toNativeSeparators(path));
+        return false;
+    }
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
+    db.setDatabaseName(path);
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+    if (!db.open()) {
+        if (error)
+            *error = errorText(db.lastError());
+        close();
+        return false;
+    }
+    engine_ = DbEngine::SQLite;
+    try {
+        execute(QStringLiteral("PRAGMA journal_mode=WAL"));
+        execute(QStringLiteral("PRAGMA synchronous=FULL"));
+        execute(QStringLiteral("PRAGMA foreign_keys=ON"));
+    } catch (const DbError& e) {
+        if (error)
+            *error = e.message();
+        close();
+        return false;
+    }
+    return true;
+}
+
+bool Database::open(const QString& kind, const QString& connectionString, QString* error,
+                    const QString& workDir, int connectTimeoutSeconds)
+{
+    close();
+    const ConnectionString cs(connectionString);
+    if (kind == QLatin1String("a")) {
+        const QString source = cs.value(QStringLiteral("Data Source"));
+        if (source.isEmpty()) {
+            if (error)
+                *error = QStringLiteral("连接字符串中没有 Data Source: %1").arg(connectionString);
+            return false;
+        }
+        const QDir base(workDir.isEmpty() ? QDir::currentPath() : workDir);
+        return openSqlite(base.absoluteFilePath(source), false, error);
+    }
+    if (kind != QLatin1String("s")) {
+        if (error)
+            *error = QStringLiteral("数据库类型\"%1\"无效,只能是 a (Access) 或 s (SqlServer).")
+                         .arg(kind);
+        return false;
+    }
+
+    const QString provider = cs.value(QStringLiteral("Provider"));
+    QString host = cs.value(QStringLiteral("Data Source"), cs.value(QStringLiteral("Server")));
+    const QString catalog =
+        cs.value(QStringLiteral("Initial Catalog"), cs.value(QStringLiteral("Database")));
+    const QString user = cs.value(QStringLiteral("User ID"));
+    const QString password = cs.value(QStringLiteral("Password"));
+    QString port = cs.value(QStringLiteral("Port"));
+    QSqlDatabase db;
+    if (provider.compare(QLatin1String("PostgreSQL"), Qt::CaseInsensitive) == 0) {
+        // "host,port" and "host:port" both name a port, as SQL Server strings do.
+        for (QChar sep : {QLatin1Char(','), QLatin1Char(':')}) {
+            const qsizetype at = host.lastIndexOf(sep);
+            if (at > 0 && port.isEmpty()) {
+                port = host.mid(at + 1);
+                host = host.left(at);
+            }
+        }
+        db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name_);
+        db.setHostName(host);
+        if (!port.isEmpty())
+            db.setPort(port.toInt());
+        db.setDatabaseName(catalog);
+        db.setUserName(user);
+        db.setPassword(password);
+        if (connectTimeoutSeconds > 0)
+            db.setConnectOptions(QStringLiteral("connect_timeout=%1").arg(connectTimeoutSeconds));
+        engine_ = DbEngine::PostgreSQL;
+    } else if (provider.startsWith(QLatin1String("SQLOLEDB"), Qt::CaseInsensitive)) {
+        db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), name_);
+        QString odbc = QStringLiteral("DRIVER={FreeTDS};SERVER=%1;DATABASE=%2;UID=%3;PWD={%4};"
+                                      "TDS_Version=7.3;ClientCharset=UTF-8")
+                           .arg(host, catalog, user, QString(password).replace(
+                                                          QLatin1Char('}'), QStringLiteral("}}")));
+        if (!port.isEmpty())
+            odbc += QStringLiteral("Port=%1;").arg(port);
+        db.setDatabaseName(odbc);
+        if (connectTimeoutSeconds > 0)
+            db.setConnectOptions(
+                QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(connectTimeoutSeconds));
+        engine_ = DbEngine::SqlServer;
+    } else {
+        if (error)
+            *error = QStringLiteral("不支持的数据库提供程序\"%1\".").arg(provider);
+        QSqlDatabase::removeDatabase(name_);
+        return false;
+    }
+    if (!db.open()) {
+        if (error)
+            *error = errorText(db.lastError());
+        db = QSqlDatabase();
+        close();
+        return false;
+    }
+    return true;
+}
+
+QVariant Database::bindable(const QVariant& v) const
+{
+    if (v.isNull())
+        return v;
+    const int type = v.metaType().id();
+    if (v.metaType() == QMetaType::fromType<Money>()) {
+        const Money m = v.value<Money>();
+        return engine_ == DbEngine::SQLite ? QVariant(m.toDouble()) : QVariant(m.toSqlText());
+    }
+    if (type == QMetaType::QDate)
+        return v.toDate().toString(QStringLiteral("yyyy-MM-dd"));
+    if (type == QMetaType::QDateTime)
+        return v.toDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    if (type == QMetaType::Bool && engine_ == DbEngine::SQLite)
+        return v.toBool() ? 1 : 0;
+    return v;
+}
+
+QSqlQuery Database::query(const QString& sql, const QVariantList& values) const
+{
+    if (!isOpen())
+        throw DbError(QStringLiteral("数据库没有连接."));
+    QSqlQuery q(handle());
+    q.setForwardOnly(true);
+    // Statements without values run directly: PostgreSQL cannot prepare DDL.
+    if (values.isEmpty()) {
+        if (!q.exec(sql))
+            throw DbError(errorText(q.lastError()));
+        return q;
+    }
+    if (!q.prepare(sql))
+        throw DbError(errorText(q.lastError()));
+    for (const QVariant& v : values)
+        q.addBindValue(bindable(v));
+    if (!q.exec())
+        throw DbError(errorText(q.lastError()));
+    return q;
+}
+
+int Database::execute(const QString& sql, const QVariantList& values) const
+{
+    QSqlQuery q = query(sql, values);
+    return q.numRowsAffected();
+}
+
+QVariant Database::scalar(const QString& sql, const QVariantList& values) const
+{
+    QSqlQuery q = query(sql, values);
+    return q.next() ? q.value(0) : QVariant();
+}
+
+void Database::transaction(const std::function<void()>& work) const
+{
+    if (!isOpen())
+        throw DbError(QStringLiteral("数据库没有连接."));
+    QSqlDatabase db = handle();
+    if (engine_ == DbEngine::SQLite) {
+        execute(QStringLiteral("BEGIN IMMEDIATE"));
+    } else if (!db.transaction()) {
+        throw DbError(errorText(db.lastError()));
+    }
+    try {
+        work();
+    } catch (...) {
+        if (engine_ == DbEngine::SQLite) {
+            QSqlQuery rollback(db);
+            rollback.exec(QStringLiteral("ROLLBACK"));
+        } else {
+            db.rollback();
+        }
+        throw;
+    }
+    if (engine_ == DbEngine::SQLite) {
+        try {
+            execute(QStringLiteral("COMMIT"));
+        } catch (...) {
+            QSqlQuery rollback(db);
+            rollback.exec(QStringLiteral("ROLLBACK"));
+            throw;
+        }
+    } else if (!db.commit()) {
+        const QString text = errorText(db.lastError());
+        db.rollback();
+        throw DbError(text);
+    }
+}
+
+QString Database::limited(const QString& selectSql, int n) const
+{
+    if (engine_ == DbEngine::SqlServer) {
+        QString s = selectSql.trimmed();
+        const qsizetype at = s.indexOf(QLatin1String("select"), 0, Qt::CaseInsensitive);
+        if (at >= 0)
+            s.insert(at + 6, QStringLiteral(" top %1").arg(n));
+        return s;
+    }
+    return selectSql.trimmed() + QStringLiteral(" limit %1").arg(n);
+}
+
+QStringList Database::tables() const { return isOpen() ? handle().tables() : QStringList(); }
+
+namespace DbValue {
+
+QString conversionError(const QString& wanted)
+{
+    return QStringLiteral("Could not convert variant of type (Null) into type (%1)").arg(wanted);
+}
+
+bool toBool(const QVariant& v)
+{
+    if (v.isNull())
+        throw DbError(conversionError(QStringLiteral("Boolean")));
+    if (v.metaType().id() == QMetaType::QString) {
+        const QString s = v.toString().trimmed().toLower();
+        return s == QLatin1String("1") || s == QLatin1String("t") || s == QLatin1String("true");
+    }
+    return v.toBool();
+}
+
+int toInt(const QVariant& v)
+{
+    if (v.isNull())
+        throw DbError(conversionError(QStringLiteral("Integer")));
+    bool ok = false;
+    const int n = v.toInt(&ok);
+    if (!ok)
+        throw DbError(QStringLiteral("'%1' is not a valid integer value").arg(v.toString()));
+    return n;
+}
+
+Money toMoney(const QVariant& v)
+{
+    if (v.isNull())
+        throw DbError(conversionError(QStringLiteral("Currency")));
+    const auto m = Money::fromVariant(v);
+    if (!m)
+        throw DbError(QStringLiteral("'%1' is not a valid currency value").arg(v.toString()));
+    return *m;
+}
+
+QDateTime dateTimeOrNull(const QVariant& v)
+{
+    if (v.isNull())
+        return {};
+    switch (v.metaType().id()) {
+    case QMetaType::QDateTime:
+        return v.toDateTime();
+    case QMetaType::QDate:
+        return v.toDate().startOfDay();
+    default: {
+        const QString s = v.toString().trimmed();
+        QDateTime dt = QDateTime::fromString(s.left(19), QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+        if (!dt.isValid())
+            dt = QDateTime::fromString(s.left(19), Qt::ISODate);
+        if (!dt.isValid()) {
+            const QDate d = QDate::fromString(s.left(10), QStringLiteral("yyyy-MM-dd"));
+            if (d.isValid())
+                dt = d.startOfDay();
+        }
+        return dt;
+    }
+    }
+}
+
+QDate dateOrNull(const QVariant& v) { return dateTimeOrNull(v).date(); }
+
+QDate toDate(const QVariant& v)
+{
+    if (v.isNull())
+        throw DbError(conversionError(QStringLiteral("Date")));
+    const QDate d = dateOrNull(v);
+    if (!d.isValid())
+        throw DbError(QStringLiteral("'%1' is not a valid date").arg(v.toString()));
+    return d;
+}
+
+QDateTime toDateTime(const QVariant& v)
+{
+    if (v.isNull())
+        throw DbError(conversionError(QStringLiteral("Date")));
+    const QDateTime d = dateTimeOrNull(v);
+    if (!d.isValid())
+        throw DbError(QStringLiteral("'%1' is not a valid date").arg(v.toString()));
+    return d;
+}
+
+QString toText(const QVariant& v) { return v.isNull() ? QString() : v.toString(); }
+
+QString dateText(const QVariant& v)
+{
+    const QDate d = dateOrNull(v);
+    return d.isValid() ? d.toString(QStringLiteral("yyyy-MM-dd")) : QString();
+}
+
+QString dateTimeText(const QVariant& v)
+{
+    const QDateTime d = dateTimeOrNull(v);
+    return d.isValid() ? d.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")) : QString();
+}
+
+} // namespace DbValue

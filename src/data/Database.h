@@ -1,0 +1,107 @@
+// The database connection and the dialect of its engine. Database::shared() is the one
+// connection of the program (ADOConnection1); tests and the benchmark open others.
+//
+// Every value goes into SQL as a bound parameter: query()/execute() take the values in a
+// list and bind them in order to the "?" placeholders. Failures throw DbError carrying the
+// database's own text.
+#pragma once
+
+#include "Money.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariant>
+#include <functional>
+#include <stdexcept>
+
+enum class DbEngine
+{
+    None,
+    SQLite,     // kind "a": the file named by the connection string's Data Source
+    PostgreSQL, // kind "s", Provider=PostgreSQL
+    SqlServer,  // kind "s", Provider=SQLOLEDB.1, through ODBC/FreeTDS
+};
+
+class DbError : public std::runtime_error
+{
+public:
+    explicit DbError(const QString& message)
+        : std::runtime_error(message.toStdString()), message_(message)
+    {
+    }
+    const QString& message() const { return message_; }
+
+private:
+    QString message_;
+};
+
+class Database
+{
+public:
+    explicit Database(QString connectionName);
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    // The program's one shared connection.
+    static Database& shared();
+
+    // Opens by database kind ("a" or "s") and connection string. Relative SQLite paths are
+    // taken from workDir (the working directory when empty). A missing SQLite file is an
+    // error, never created. Returns false with *error filled on failure.
+    bool open(const QString& kind, const QString& connectionString, QString* error,
+              const QString& workDir = {}, int connectTimeoutSeconds = 0);
+    // Opens an SQLite file directly (creating it when create is true).
+    bool openSqlite(const QString& path, bool create, QString* error);
+    void close();
+    bool isOpen() const;
+
+    DbEngine engine() const { return engine_; }
+    QSqlDatabase handle() const;
+    QString connectionName() const { return name_; }
+
+    // Runs a statement and returns the positioned-before-first query (forward only).
+    QSqlQuery query(const QString& sql, const QVariantList& values = {}) const;
+    // Runs a statement without result set; returns the number of rows affected.
+    int execute(const QString& sql, const QVariantList& values = {}) const;
+    // First column of the first row, or an invalid QVariant when there is no row.
+    QVariant scalar(const QString& sql, const QVariantList& values = {}) const;
+
+    // Runs work in one transaction: committed when it returns, rolled back when it throws
+    // (the exception passes on). SQLite takes the write lock at once (BEGIN IMMEDIATE), so
+    // two desks never deadlock upgrading a read to a write.
+    void transaction(const std::function<void()>& work) const;
+
+    // "select ... limit n" or "select top n ..." for the engine.
+    QString limited(const QString& selectSql, int n) const;
+
+    // A value in the form the engine stores: Money, QDate and QDateTime are converted.
+    QVariant bindable(const QVariant& v) const;
+
+    // Names of the tables of the database (for checks that a typed name is a table).
+    QStringList tables() const;
+
+private:
+    QString name_;
+    DbEngine engine_ = DbEngine::None;
+};
+
+// Reading typed values out of a row. A NULL where a value is needed throws the conversion
+// error "Could not convert variant of type (Null) into type (...)".
+namespace DbValue {
+QString conversionError(const QString& wanted);
+bool toBool(const QVariant& v);
+int toInt(const QVariant& v);
+Money toMoney(const QVariant& v);
+QDate toDate(const QVariant& v);
+QDateTime toDateTime(const QVariant& v);
+QString toText(const QVariant& v); // NULL reads as empty text
+// Lenient forms for display: NULL gives an empty/invalid value.
+QDate dateOrNull(const QVariant& v);
+QDateTime dateTimeOrNull(const QVariant& v);
+QString dateText(const QVariant& v);     // "yyyy-MM-dd" or ""
+QString dateTimeText(const QVariant& v); // "yyyy-MM-dd hh:mm:ss" or ""
+} // namespace DbValue

@@ -1,0 +1,17 @@
+// Creating a new library: the database with every table and its first rows, and the de.ini
+// that points at it.
+#pragma once
+
+#include <QString>
+
+namespace LibraryInit {
+// Creates DIR (if needed), DIR/book.mdb (refusing to overwrite an existing one) and
+// DIR/de.ini. With serverConnectionString non-empty the tables are created in that
+// PostgreSQL database instead and de.ini names it with abc=s.
+// Returns false with *error filled on failure; nothing half-made is left behind.
+bool create(const QString& dir, bool demo, const QString& serverConnectionString, QString* error);
+
+// The de.ini content of a new installation (UTF-8 text; SettingsFile stores it in GBK).
+bool writeSettingsFile(const QString& path, const QString& kind, const QString& connectionString,
+                       QString* error);
+} // namespace LibraryInit

@@ -1,0 +1,343 @@
+#include "Schema.h"
+
+#include "LoginState.h"
+
+namespace {
+using T = ColumnType;
+
+ColumnDef col(const char* name, ColumnType type, const char* def = "")
+{
+    return ColumnDef{QString::fromUtf8(name), type, QString::fromUtf8(def)};
+}
+
+TableDef lookup(const char* name, QList<ColumnDef> columns)
+{
+    return TableDef{QString::fromUtf8(name), std::move(columns), true};
+}
+
+QList<TableDef> buildTables()
+{
+    QList<TableDef> t;
+    t << TableDef{QStringLiteral("图书"),
+                  {col("编号", T::Text),         col("名称", T::Text),
+                   col("条形码", T::Text),       col("索书号", T::Text),
+                   col("分类号", T::Text),       col("zch", T::Integer),
+                   col("数量", T::Integer, "0"), col("分类", T::Text),
+                   col("二级分类", T::Text),     col("出版社", T::Text),
+                   col("存放位置", T::Text),     col("物品级别", T::Text),
+                   col("价格", T::Money, "0"),   col("币种", T::Text),
+                   col("作者", T::Text),         col("译者", T::Text),
+                   col("出版时间", T::Text),     col("isbn", T::Text),
+                   col("密级", T::Text),         col("附件", T::Text),
+                   col("版次", T::Text),         col("图片地址", T::LongText),
+                   col("绝对地址", T::LongText), col("py", T::Text),
+                   col("页数", T::Integer, "0"), col("简介", T::LongText),
+                   col("来源", T::Text),         col("捐赠人", T::Text),
+                   col("入库时间", T::Date),     col("借出次数", T::Integer, "0"),
+                   col("状态", T::Text),         col("登记人", T::Text),
+                   col("预定状况", T::Text),     col("预定到期时间", T::DateTime),
+                   col("一级分类", T::Text),     col("租金级别", T::Text),
+                   col("TmpA", T::Text)}};
+    t << TableDef{QStringLiteral("期刊"),
+                  {col("编号", T::Text),         col("名称", T::Text),
+                   col("条形码", T::Text),       col("出版社", T::Text),
+                   col("物品级别", T::Text),     col("存放位置", T::Text),
+                   col("分类", T::Text),         col("二级分类", T::Text),
+                   col("数量", T::Integer, "0"), col("issn", T::Text),
+                   col("国内统一刊号", T::Text), col("邮发代号", T::Text),
+                   col("第几期", T::Text),       col("总第几期", T::Text),
+                   col("出版时间", T::Text),     col("价格", T::Money, "0"),
+                   col("py", T::Text),           col("简介", T::LongText),
+                   col("状态", T::Text),         col("借出次数", T::Integer, "0"),
+                   col("入库时间", T::Date),     col("登记人", T::Text),
+                   col("预定状况", T::Text),     col("预定到期时间", T::DateTime),
+                   col("币种", T::Text),         col("图片地址", T::LongText),
+                   col("绝对地址", T::LongText), col("一级分类", T::Text),
+                   col("租金级别", T::Text)}};
+    t << TableDef{QStringLiteral("读者库"),
+                  {col("读者编号", T::Text),
+                   col("读者姓名", T::Text),
+                   col("性别", T::Text),
+                   col("类别", T::Text),
+                   col("有效证件", T::Text),
+                   col("证件号码", T::Text),
+                   col("联系电话", T::Text),
+                   col("登记日期", T::DateTime),
+                   col("有效期", T::Date),
+                   col("班级", T::Text),
+                   col("院系", T::Text),
+                   col("单位部门", T::Text),
+                   col("住址", T::Text),
+                   col("备注", T::LongText),
+                   col("登记人", T::Text),
+                   col("状态", T::Text),
+                   col("密码", T::Text),
+                   col("未还数量", T::Integer, "0"),
+                   col("累计借阅次数", T::Integer, "0"),
+                   col("卡内金额", T::Money, "0"),
+                   col("py", T::Text),
+                   col("TmpA", T::Text)}};
+    t << TableDef{QStringLiteral("借出记录"),
+                  {col("id", T::AutoNumber),     col("读者编号", T::Text),
+                   col("读者姓名", T::Text),     col("编号", T::Text),
+                   col("名称", T::Text),         col("条形码", T::Text),
+                   col("类别", T::Text),         col("物品级别", T::Text),
+                   col("价格", T::Money),        col("租金", T::Money, "0"),
+                   col("借阅日期", T::Date),     col("应还日期", T::Date),
+                   col("借阅经手人", T::Text),   col("已还", T::Text),
+                   col("物品状况", T::Text),     col("归还日期", T::Date),
+                   col("归还经手人", T::Text),   col("实际租期", T::Integer),
+                   col("实际租金", T::Money),    col("罚金", T::Money),
+                   col("赔偿金额", T::Money),    col("归还备注", T::LongText),
+                   col("附件", T::Text),         col("押金", T::Money)}};
+    t << TableDef{QStringLiteral("收入"),
+                  {col("id", T::AutoNumber), col("项目", T::Text), col("时间", T::Date),
+                   col("读者编号", T::Text), col("读者姓名", T::Text), col("金额", T::Money),
+                   col("管理员", T::Text), col("备注", T::Text)}};
+    t << TableDef{QStringLiteral("系统设置"),
+                  {col("图书馆名", T::Text),
+                   col("地址", T::Text),
+                   col("电话", T::Text),
+                   col("负责人", T::Text),
+                   col("超期每日罚金", T::Money, "0"),
+                   col("押金倍数", T::Real, "0"),
+                   col("开户费", T::Money, "0"),
+                   col("赔损金额倍数", T::Real, "0"),
+                   col("启用租金功能", T::YesNo),
+                   col("启用读者租金", T::YesNo),
+                   col("启用读者有效期", T::YesNo),
+                   col("启用超期罚金", T::YesNo),
+                   col("借阅数量限制功能", T::YesNo),
+                   col("启用押金功能", T::YesNo),
+                   col("显示班级", T::YesNo),
+                   col("显示院系", T::YesNo),
+                   col("启用预定功能", T::YesNo),
+                   col("借出时打印清单", T::YesNo),
+                   col("归还焦点条形码", T::YesNo),
+                   col("归还焦点图书编号", T::YesNo),
+                   col("归还焦点读者编号", T::YesNo),
+                   col("借阅焦点编号", T::YesNo),
+                   col("借阅焦点条形码", T::YesNo),
+                   col("借阅证背面文字", T::LongText),
+                   col("WebNotice", T::LongText)}};
+    t << TableDef{QStringLiteral("管理员"),
+                  {col("AdminName", T::Text), col("pwd", T::Text), col("qxadmin", T::YesNo),
+                   col("qxdel", T::YesNo), col("qxbk", T::YesNo), col("qxrd", T::YesNo),
+                   col("qxqk", T::YesNo), col("qxwp", T::YesNo), col("qxbkxg", T::YesNo),
+                   col("qxrdxg", T::YesNo), col("qxqkxg", T::YesNo), col("qxwpxg", T::YesNo),
+                   col("qxborrow", T::YesNo), col("qxreturn", T::YesNo),
+                   col("qxsysset", T::YesNo), col("qxadddata", T::YesNo),
+                   col("qxModifyStock", T::YesNo)}};
+    t << TableDef{QStringLiteral("管理员日志"),
+                  {col("id", T::AutoNumber), col("事件", T::Text), col("日期", T::DateTime),
+                   col("管理员", T::Text), col("说明", T::LongText)}};
+    t << lookup("读者类别", {col("类别名", T::Text), col("借阅天数", T::Integer),
+                             col("借阅数量限制", T::Integer), col("租金", T::Money, "0")});
+    t << lookup("物品级别",
+                {col("名称", T::Text), col("租金", T::Money, "0"), col("可借数量", T::Integer)});
+    t << lookup("分类", {col("名称", T::Text)});
+    t << lookup("二级分类", {col("名称", T::Text)});
+    t << lookup("出版社名", {col("出版社名", T::Text), col("ISBN", T::Text), col("出版地", T::Text)});
+    t << lookup("存放位置", {col("存放位置名", T::Text)});
+    t << lookup("币种", {col("币种", T::Text)});
+    t << lookup("密级", {col("密级", T::Text)});
+    t << lookup("附件名", {col("附件名", T::Text)});
+    t << lookup("单位名称", {col("单位名称", T::Text)});
+    t << lookup("证件名", {col("证件名", T::Text)});
+    return t;
+}
+
+QString sqlType(DbEngine engine, const ColumnDef& c)
+{
+    const bool pg = engine == DbEngine::PostgreSQL;
+    const bool ms = engine == DbEngine::SqlServer;
+    QString type;
+    switch (c.type) {
+    case T::Text:
+        type = ms ? QStringLiteral("nvarchar(255)") : QStringLiteral("TEXT");
+        break;
+    case T::LongText:
+        type = ms ? QStringLiteral("nvarchar(max)") : QStringLiteral("TEXT");
+        break;
+    case T::Integer:
+        type = pg || ms ? QStringLiteral("integer") : QStringLiteral("INTEGER");
+        break;
+    case T::Real:
+        type = pg ? QStringLiteral("double precision")
+                  : (ms ? QStringLiteral("float") : QStringLiteral("REAL"));
+        break;
+    case T::Money:
+        // SQLite keeps amounts as REAL; Money rounds them to ten-thousandths on reading
+        // and all arithmetic on amounts happens in Money or in the engine.
+        type = pg ? QStringLiteral("numeric(19,4)")
+                  : (ms ? QStringLiteral("money") : QStringLiteral("REAL"));
+        break;
+    case T::Date:
+        type = pg ? QStringLiteral("date") : (ms ? QStringLiteral("datetime") : QStringLiteral("TEXT"));
+        break;
+    case T::DateTime:
+        type = pg ? QStringLiteral("timestamp(0)")
+                  : (ms ? QStringLiteral("datetime") : QStringLiteral("TEXT"));
+        break;
+    case T::YesNo:
+        if (pg)
+            return QStringLiteral("boolean NOT NULL DEFAULT false");
+        if (ms)
+            return QStringLiteral("bit NOT NULL DEFAULT 0");
+        return QStringLiteral("INTEGER NOT NULL DEFAULT 0 CHECK (%1 IN (0, 1))").arg(c.name);
+    case T::AutoNumber:
+        if (pg)
+            return QStringLiteral("integer GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY");
+        if (ms)
+            return QStringLiteral("int IDENTITY(1,1) PRIMARY KEY");
+        return QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT");
+    }
+    if (!c.defaultSql.isEmpty())
+        type += QStringLiteral(" DEFAULT ") + c.defaultSql;
+    return type;
+}
+
+struct IndexDef
+{
+    const char* name;
+    const char* table;
+    const char* columns;
+    bool unique;
+};
+
+constexpr IndexDef kIndexes[] = {
+    {"ux_图书_编号", "图书", "编号", true},
+    {"ix_图书_条形码", "图书", "条形码", false},
+    {"ix_图书_py", "图书", "py", false},
+    {"ix_图书_分类号", "图书", "分类号, zch", false},
+    {"ux_期刊_编号", "期刊", "编号", true},
+    {"ix_期刊_条形码", "期刊", "条形码", false},
+    {"ix_期刊_py", "期刊", "py", false},
+    {"ux_读者库_读者编号", "读者库", "读者编号", true},
+    {"ix_读者库_py", "读者库", "py", false},
+    {"ux_管理员_AdminName", "管理员", "AdminName", true},
+    {"ix_借出记录_已还_读者编号", "借出记录", "已还, 读者编号", false},
+    {"ix_借出记录_读者编号", "借出记录", "读者编号", false},
+    {"ix_借出记录_编号", "借出记录", "编号", false},
+    {"ix_借出记录_条形码", "借出记录", "条形码", false},
+    {"ix_收入_时间", "收入", "时间", false},
+};
+
+QString rightsColumnsList()
+{
+    return QStringLiteral("qxadmin, qxdel, qxbk, qxrd, qxqk, qxwp, qxbkxg, qxrdxg, qxqkxg, "
+                          "qxwpxg, qxborrow, qxreturn, qxsysset, qxadddata, qxModifyStock");
+}
+} // namespace
+
+const ColumnDef* TableDef::column(const QString& columnName) const
+{
+    for (const ColumnDef& c : columns)
+        if (c.name.compare(columnName, Qt::CaseInsensitive) == 0)
+            return &c;
+    return nullptr;
+}
+
+const QList<TableDef>& Schema::tables()
+{
+    static const QList<TableDef> all = buildTables();
+    return all;
+}
+
+const TableDef* Schema::table(const QString& name)
+{
+    for (const TableDef& t : tables())
+        if (t.name.compare(name.trimmed(), Qt::CaseInsensitive) == 0)
+            return &t;
+    return nullptr;
+}
+
+QString Schema::tableName(const QString& typed)
+{
+    const TableDef* t = table(typed);
+    return t ? t->name : QString();
+}
+
+QString Schema::columnName(const QString& tableName, const QString& typed)
+{
+    const TableDef* t = table(tableName);
+    if (!t)
+        return {};
+    const ColumnDef* c = t->column(typed.trimmed());
+    return c ? c->name : QString();
+}
+
+QStringList Schema::createStatements(DbEngine engine)
+{
+    QStringList out;
+    for (const TableDef& t : tables()) {
+        QStringList cols;
+        for (const ColumnDef& c : t.columns)
+            cols << c.name + QLatin1Char(' ') + sqlType(engine, c);
+        QString sql = QStringLiteral("CREATE TABLE %1 (\n  %2\n)").arg(t.name, cols.join(QStringLiteral(",\n  ")));
+        if (engine == DbEngine::SQLite)
+            sql += QStringLiteral(" STRICT");
+        out << sql;
+    }
+    for (const IndexDef& ix : kIndexes)
+        out << QStringLiteral("CREATE %1INDEX %2 ON %3 (%4)")
+                   .arg(ix.unique ? QStringLiteral("UNIQUE ") : QString(),
+                        QString::fromUtf8(ix.name), QString::fromUtf8(ix.table),
+                        QString::fromUtf8(ix.columns));
+    return out;
+}
+
+void Schema::create(const Database& db)
+{
+    db.transaction([&] {
+        for (const QString& sql : createStatements(db.engine()))
+            db.execute(sql);
+
+        db.execute(QStringLiteral(
+                       "insert into 系统设置 (图书馆名, 地址, 电话, 负责人, 超期每日罚金, 押金倍数, "
+                       "开户费, 赔损金额倍数, 启用租金功能, 启用读者租金, 启用读者有效期, "
+                       "启用超期罚金, 借阅数量限制功能, 启用押金功能, 显示班级, 显示院系, "
+                       "启用预定功能, 借出时打印清单, 归还焦点条形码, 归还焦点图书编号, "
+                       "归还焦点读者编号, 借阅焦点编号, 借阅焦点条形码, 借阅证背面文字, WebNotice) "
+                       "values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
+                       "?, ?, ?)"),
+                   {QStringLiteral("图书馆"), QString(), QString(), QString(),
+                    QVariant::fromValue(Money::fromUnits(1000)), 1.0,
+                    QVariant::fromValue(Money()), 1.0, false, false, false, true, true, false,
+                    false, false, true, false, false, true, false, true, false,
+                    QStringLiteral("1. 本证只限本人使用,不得转借.\n2. 遗失请及时挂失."),
+                    QString()});
+
+        QVariantList admin{QString::fromUtf8(kSuperAdministrator),
+                           QString::fromUtf8(kDefaultPassword)};
+        for (int i = 0; i < 15; ++i)
+            admin << (i < 14); // every right but qxModifyStock is on for the row too
+        db.execute(QStringLiteral("insert into 管理员 (AdminName, pwd, %1) values "
+                                  "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                       .arg(rightsColumnsList()),
+                   admin);
+
+        db.execute(QStringLiteral("insert into 读者类别 (类别名, 借阅天数, 借阅数量限制, 租金) "
+                                  "values (?, ?, ?, ?)"),
+                   {QStringLiteral("普通"), 30, 5, QVariant::fromValue(Money())});
+        db.execute(QStringLiteral("insert into 物品级别 (名称, 租金, 可借数量) values (?, ?, ?)"),
+                   {QStringLiteral("普通"), QVariant::fromValue(Money()), 0});
+        const std::pair<const char*, const char*> firstRows[] = {
+            {"分类", "综合"},           {"二级分类", "综合"}, {"存放位置", "书库"},
+            {"币种", "人民币"},         {"密级", "公开"},     {"附件名", "无"},
+            {"单位名称", "本单位"},     {"证件名", "身份证"},
+        };
+        for (const auto& [table, value] : firstRows) {
+            const TableDef* t = Schema::table(QString::fromUtf8(table));
+            db.execute(QStringLiteral("insert into %1 (%2) values (?)")
+                           .arg(t->name, t->columns.first().name),
+                       {QString::fromUtf8(value)});
+        }
+        for (const char* extra : {"光盘", "磁带"})
+            db.execute(QStringLiteral("insert into 附件名 (附件名) values (?)"),
+                       {QString::fromUtf8(extra)});
+        db.execute(QStringLiteral("insert into 出版社名 (出版社名, ISBN, 出版地) values (?, ?, ?)"),
+                   {QStringLiteral("人民邮电出版社"), QStringLiteral("7-115"),
+                    QStringLiteral("北京")});
+    });
+}

@@ -1,0 +1,55 @@
+// Every table and column of the library database, once, and the statements that create
+// them on each engine with the rows that must exist.
+#pragma once
+
+#include "Database.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+enum class ColumnType
+{
+    Text,
+    LongText,
+    Integer,
+    Real,
+    Money,
+    Date,
+    DateTime,
+    YesNo,
+    AutoNumber,
+};
+
+struct ColumnDef
+{
+    QString name;
+    ColumnType type;
+    QString defaultSql; // SQL default expression, empty for none
+};
+
+struct TableDef
+{
+    QString name;
+    QList<ColumnDef> columns;
+    bool isLookup = false; // edited by the dictionary screens
+
+    const ColumnDef* column(const QString& columnName) const; // without regard to case
+};
+
+namespace Schema {
+const QList<TableDef>& tables();
+const TableDef* table(const QString& name); // without regard to case; nullptr if unknown
+// The schema's own spelling of a table or column name typed by an operator, or empty text
+// when the name is not one of the schema: only such names may stand in SQL text.
+QString tableName(const QString& typed);
+QString columnName(const QString& table, const QString& typed);
+
+// CREATE TABLE and CREATE INDEX statements for the engine.
+QStringList createStatements(DbEngine engine);
+// Creates every table and the rows that must exist, in one transaction.
+void create(const Database& db);
+// Adds the small sample library (categories, publishers, places, readers, books,
+// periodicals) on top of a new database, in one transaction.
+void addDemoLibrary(const Database& db);
+} // namespace Schema

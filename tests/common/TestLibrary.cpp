@@ -1,0 +1,96 @@
+#include "TestLibrary.h"
+
+#include "data/Schema.h"
+
+#include <QDir>
+#include <QUuid>
+
+namespace {
+QString env(const char* name, const char* fallback)
+{
+    const QByteArray v = qgetenv(name);
+    return QString::fromLocal8Bit(v.isEmpty() ? QByteArray(fallback) : v);
+}
+
+// Runs one statement on the server's maintenance database (CREATE/DROP DATABASE).
+bool adminExec(const QString& sql, QString* error)
+{
+    const QString name = QStringLiteral("tushu-test-admin-") + QUuid::createUuid().toString();
+    bool ok = false;
+    {
+        Database admin(name);
+        if (!admin.open(QStringLiteral("s"), TestLibrary::postgresConnectionString(QStringLiteral("postgres")), error))
+            return false;
+        try {
+            admin.execute(sql);
+            ok = true;
+        } catch (const DbError& e) {
+            *error = e.message();
+        }
+    }
+    return ok;
+}
+} // namespace
+
+bool TestLibrary::postgresConfigured() { return !qgetenv("TUSHU_PG_HOST").isEmpty(); }
+
+QString TestLibrary::postgresConnectionString(const QString& database)
+{
+    return QStringLiteral("Provider=PostgreSQL;Data Source=%1;Port=%2;Initial Catalog=%3;User ID=%4;"
+                          "Password=%5")
+        .arg(env("TUSHU_PG_HOST", "127.0.0.1"), env("TUSHU_PG_PORT", "5432"), database,
+             env("TUSHU_PG_USER", "postgres"), env("TUSHU_PG_PASSWORD", ""));
+}
+
+TestLibrary::TestLibrary(Engine engine, bool demo, bool shared) : engine_(engine)
+{
+    if (shared) {
+        db_ = &Database::shared();
+        db_->close();
+    } else {
+        own_ = std::make_unique<Database>(QStringLiteral("tushu-test-") +
+                                          QUuid::createUuid().toString());
+        db_ = own_.get();
+    }
+    if (engine == SQLite) {
+        if (!db_->openSqlite(QDir(dir_.path()).absoluteFilePath(QStringLiteral("book.mdb")), true,
+                             &error_))
+            return;
+    } else {
+        pgDatabase_ = QStringLiteral("tushu_test_") +
+                      QUuid::createUuid().toString(QUuid::Id128).left(16);
+        if (!adminExec(QStringLiteral("CREATE DATABASE %1 ENCODING 'UTF8' TEMPLATE template0").arg(pgDatabase_), &error_))
+            return;
+        if (!db_->open(QStringLiteral("s"), connectionString(), &error_))
+            return;
+    }
+    try {
+        Schema::create(*db_);
+        if (demo)
+            Schema::addDemoLibrary(*db_);
+    } catch (const DbError& e) {
+        error_ = e.message();
+    }
+}
+
+TestLibrary::~TestLibrary()
+{
+    db_->close();
+    if (!pgDatabase_.isEmpty()) {
+        QString ignored;
+        adminExec(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(pgDatabase_), &ignored);
+    }
+}
+
+QString TestLibrary::kind() const
+{
+    return engine_ == SQLite ? QStringLiteral("a") : QStringLiteral("s");
+}
+
+QString TestLibrary::connectionString() const
+{
+    if (engine_ == PostgreSQL)
+        return postgresConnectionString(pgDatabase_);
+    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=%1")
+        .arg(QDir(dir_.path()).absoluteFilePath(QStringLiteral("book.mdb")));
+}
