@@ -8,7 +8,10 @@ QDateTime& fixedNow()
 }
 } // namespace
 
-QDate Clock::today() { return now().date(); }
+QDate Clock::today()
+{
+    return now().date();
+}
 
 QDateTime Clock::now()
 {
@@ -16,4 +19,7 @@ QDateTime Clock::now()
     return f.isValid() ? f : QDateTime::currentDateTime();
 }
 
-void Clock::setNow(const QDateTime& fixed) { fixedNow() = fixed; }
+void Clock::setNow(const QDateTime& fixed)
+{
+    fixedNow() = fixed;
+}

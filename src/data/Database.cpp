@@ -23,7 +23,10 @@ QString errorText(const QSqlError& e)
 
 Database::Database(QString connectionName) : name_(std::move(connectionName)) {}
 
-Database::~Database() { close(); }
+Database::~Database()
+{
+    close();
+}
 
 Database& Database::shared()
 {
@@ -31,7 +34,10 @@ Database& Database::shared()
     return db;
 }
 
-QSqlDatabase Database::handle() const { return QSqlDatabase::database(name_, false); }
+QSqlDatabase Database::handle() const
+{
+    return QSqlDatabase::database(name_, false);
+}
 
 bool Database::isOpen() const
 {
@@ -134,8 +140,8 @@ bool Database::open(const QString& kind, const QString& connectionString, QStrin
         db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), name_);
         QString odbc = QStringLiteral("DRIVER={FreeTDS};SERVER=%1;DATABASE=%2;UID=%3;PWD={%4};"
                                       "TDS_Version=7.3;ClientCharset=UTF-8")
-                           .arg(host, catalog, user, QString(password).replace(
-                                                          QLatin1Char('}'), QStringLiteral("}}")));
+                           .arg(host, catalog, user,
+                                QString(password).replace(QLatin1Char('}'), QStringLiteral("}}")));
         if (!port.isEmpty())
             odbc += QStringLiteral("Port=%1;").arg(port);
         db.setDatabaseName(odbc);
@@ -258,7 +264,10 @@ QString Database::limited(const QString& selectSql, int n) const
     return selectSql.trimmed() + QStringLiteral(" limit %1").arg(n);
 }
 
-QStringList Database::tables() const { return isOpen() ? handle().tables() : QStringList(); }
+QStringList Database::tables() const
+{
+    return isOpen() ? handle().tables() : QStringList();
+}
 
 namespace DbValue {
 
@@ -323,7 +332,10 @@ QDateTime dateTimeOrNull(const QVariant& v)
     }
 }
 
-QDate dateOrNull(const QVariant& v) { return dateTimeOrNull(v).date(); }
+QDate dateOrNull(const QVariant& v)
+{
+    return dateTimeOrNull(v).date();
+}
 
 QDate toDate(const QVariant& v)
 {
@@ -345,7 +357,10 @@ QDateTime toDateTime(const QVariant& v)
     return d;
 }
 
-QString toText(const QVariant& v) { return v.isNull() ? QString() : v.toString(); }
+QString toText(const QVariant& v)
+{
+    return v.isNull() ? QString() : v.toString();
+}
 
 QString dateText(const QVariant& v)
 {

@@ -6,7 +6,10 @@
 #include "TextHelpers.h"
 
 namespace {
-QStringList split(const char* utf8) { return QString::fromUtf8(utf8).split(QLatin1Char(',')); }
+QStringList split(const char* utf8)
+{
+    return QString::fromUtf8(utf8).split(QLatin1Char(','));
+}
 
 void insertAll(const Database& db, const QString& sql, const QList<QVariantList>& rows)
 {
@@ -20,9 +23,10 @@ void Schema::addDemoLibrary(const Database& db)
     const QDate today = Clock::today();
     const QString admin = QString::fromUtf8(kSuperAdministrator);
     db.transaction([&] {
-        db.execute(QStringLiteral("update 系统设置 set 图书馆名 = ?, 地址 = ?, 电话 = ?, 负责人 = ?"),
-                   {QStringLiteral("阳光中学图书馆"), QStringLiteral("解放路12号"),
-                    QStringLiteral("010-62345678"), QStringLiteral("王老师")});
+        db.execute(
+            QStringLiteral("update 系统设置 set 图书馆名 = ?, 地址 = ?, 电话 = ?, 负责人 = ?"),
+            {QStringLiteral("阳光中学图书馆"), QStringLiteral("解放路12号"),
+             QStringLiteral("010-62345678"), QStringLiteral("王老师")});
         for (const QString& c : split("文学,历史,计算机,数学,艺术"))
             db.execute(QStringLiteral("insert into 分类 (名称) values (?)"), {c});
         for (const QString& c : split("小说,诗歌,教材"))
@@ -37,18 +41,20 @@ void Schema::addDemoLibrary(const Database& db)
             db.execute(QStringLiteral("insert into 单位名称 (单位名称) values (?)"), {c});
         for (const QString& c : split("学生证,工作证"))
             db.execute(QStringLiteral("insert into 证件名 (证件名) values (?)"), {c});
-        insertAll(db, QStringLiteral("insert into 出版社名 (出版社名, ISBN, 出版地) values (?, ?, ?)"),
-                  {{QStringLiteral("人民文学出版社"), QStringLiteral("7-02"), QStringLiteral("北京")},
-                   {QStringLiteral("中华书局"), QStringLiteral("7-101"), QStringLiteral("北京")},
-                   {QStringLiteral("清华大学出版社"), QStringLiteral("7-302"), QStringLiteral("北京")},
-                   {QStringLiteral("高等教育出版社"), QStringLiteral("7-04"), QStringLiteral("北京")},
-                   {QStringLiteral("上海译文出版社"), QStringLiteral("7-5327"), QStringLiteral("上海")}});
+        insertAll(
+            db, QStringLiteral("insert into 出版社名 (出版社名, ISBN, 出版地) values (?, ?, ?)"),
+            {{QStringLiteral("人民文学出版社"), QStringLiteral("7-02"), QStringLiteral("北京")},
+             {QStringLiteral("中华书局"), QStringLiteral("7-101"), QStringLiteral("北京")},
+             {QStringLiteral("清华大学出版社"), QStringLiteral("7-302"), QStringLiteral("北京")},
+             {QStringLiteral("高等教育出版社"), QStringLiteral("7-04"), QStringLiteral("北京")},
+             {QStringLiteral("上海译文出版社"), QStringLiteral("7-5327"), QStringLiteral("上海")}});
         insertAll(db,
                   QStringLiteral("insert into 读者类别 (类别名, 借阅天数, 借阅数量限制, 租金) "
                                  "values (?, ?, ?, ?)"),
                   {{QStringLiteral("学生"), 14, 3, QVariant::fromValue(Money::fromUnits(1000))},
                    {QStringLiteral("教师"), 60, 10, QVariant::fromValue(Money())}});
-        insertAll(db, QStringLiteral("insert into 物品级别 (名称, 租金, 可借数量) values (?, ?, ?)"),
+        insertAll(db,
+                  QStringLiteral("insert into 物品级别 (名称, 租金, 可借数量) values (?, ?, ?)"),
                   {{QStringLiteral("珍贵"), QVariant::fromValue(Money::fromUnits(5000)), 1}});
 
         const QStringList surnames = split("张,王,李,赵,刘,陈,杨,黄,周,吴");
@@ -57,10 +63,11 @@ void Schema::addDemoLibrary(const Database& db)
             const QString name = surnames[i % 10] + given[(i * 3) % 10];
             const bool teacher = i >= 16;
             db.execute(
-                QStringLiteral("insert into 读者库 (读者编号, 读者姓名, 性别, 类别, 有效证件, 证件号码, "
-                               "联系电话, 登记日期, 有效期, 班级, 院系, 单位部门, 登记人, 状态, 密码, "
-                               "未还数量, 累计借阅次数, 卡内金额, py) values (?, ?, ?, ?, ?, ?, ?, ?, "
-                               "?, ?, ?, ?, ?, ?, ?, 0, 0, ?, ?)"),
+                QStringLiteral(
+                    "insert into 读者库 (读者编号, 读者姓名, 性别, 类别, 有效证件, 证件号码, "
+                    "联系电话, 登记日期, 有效期, 班级, 院系, 单位部门, 登记人, 状态, 密码, "
+                    "未还数量, 累计借阅次数, 卡内金额, py) values (?, ?, ?, ?, ?, ?, ?, ?, "
+                    "?, ?, ?, ?, ?, ?, ?, 0, 0, ?, ?)"),
                 {QStringLiteral("R%1").arg(i + 1, 4, 10, QLatin1Char('0')), name,
                  i % 2 ? QStringLiteral("女") : QStringLiteral("男"),
                  teacher ? QStringLiteral("教师") : QStringLiteral("学生"),
@@ -143,43 +150,72 @@ void Schema::addDemoLibrary(const Database& db)
             const QString name = QString::fromUtf8(t.name);
             const bool precious = n % 17 == 0;
             db.execute(
-                QStringLiteral("insert into 图书 (编号, 名称, 条形码, 索书号, 分类号, zch, 数量, 分类, "
-                               "二级分类, 出版社, 存放位置, 物品级别, 价格, 币种, 作者, 译者, 出版时间, "
-                               "isbn, 密级, 附件, 版次, py, 页数, 简介, 来源, 入库时间, 借出次数, 状态, "
-                               "登记人) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
-                               "?, ?, ?, ?, ?, ?, ?, 0, ?, ?)"),
-                {QStringLiteral("B%1").arg(n, 4, 10, QLatin1Char('0')), name,
-                 QStringLiteral("69%1").arg(10000000 + n), classNo + QLatin1Char('/') + QString::number(z),
-                 classNo, z, 1 + n % 3, QString::fromUtf8(t.category),
+                QStringLiteral(
+                    "insert into 图书 (编号, 名称, 条形码, 索书号, 分类号, zch, 数量, 分类, "
+                    "二级分类, 出版社, 存放位置, 物品级别, 价格, 币种, 作者, 译者, 出版时间, "
+                    "isbn, 密级, 附件, 版次, py, 页数, 简介, 来源, 入库时间, 借出次数, 状态, "
+                    "登记人) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
+                    "?, ?, ?, ?, ?, ?, ?, 0, ?, ?)"),
+                {QStringLiteral("B%1").arg(n, 4, 10, QLatin1Char('0')),
+                 name,
+                 QStringLiteral("69%1").arg(10000000 + n),
+                 classNo + QLatin1Char('/') + QString::number(z),
+                 classNo,
+                 z,
+                 1 + n % 3,
+                 QString::fromUtf8(t.category),
                  n % 3 == 0 ? QStringLiteral("教材") : QStringLiteral("小说"),
-                 QString::fromUtf8(t.publisher), n % 2 ? QStringLiteral("一楼阅览室") : QStringLiteral("二楼书库"),
+                 QString::fromUtf8(t.publisher),
+                 n % 2 ? QStringLiteral("一楼阅览室") : QStringLiteral("二楼书库"),
                  precious ? QStringLiteral("珍贵") : QStringLiteral("普通"),
                  QVariant::fromValue(Money::fromUnits((18 + n % 40) * 10000 + 5000)),
-                 QStringLiteral("人民币"), QString::fromUtf8(t.author), QString(),
-                 QStringLiteral("20%1-0%2-01").arg(10 + n % 15, 2, 10, QLatin1Char('0')).arg(1 + n % 9),
+                 QStringLiteral("人民币"),
+                 QString::fromUtf8(t.author),
+                 QString(),
+                 QStringLiteral("20%1-0%2-01")
+                     .arg(10 + n % 15, 2, 10, QLatin1Char('0'))
+                     .arg(1 + n % 9),
                  QString::fromUtf8(t.isbnPrefix) + QStringLiteral("-%1").arg(1000 + n),
-                 QStringLiteral("公开"), QStringLiteral("无"), QStringLiteral("第1版"), PinyinInitials(name),
-                 200 + n * 7, QString(), QStringLiteral("购买"), today,
-                 n == 50 ? QStringLiteral("不外借") : QStringLiteral("正常"), admin});
+                 QStringLiteral("公开"),
+                 QStringLiteral("无"),
+                 QStringLiteral("第1版"),
+                 PinyinInitials(name),
+                 200 + n * 7,
+                 QString(),
+                 QStringLiteral("购买"),
+                 today,
+                 n == 50 ? QStringLiteral("不外借") : QStringLiteral("正常"),
+                 admin});
         }
         for (int i = 1; i <= 5; ++i) {
             const QString name = i <= 3 ? QStringLiteral("读者") : QStringLiteral("青年文摘");
-            db.execute(
-                QStringLiteral("insert into 期刊 (编号, 名称, 条形码, 出版社, 物品级别, 存放位置, 分类, 二级分类, "
-                               "数量, issn, 国内统一刊号, 邮发代号, 第几期, 总第几期, 出版时间, 价格, py, 状态, "
-                               "借出次数, 入库时间, 登记人) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
-                               "?, ?, ?, 0, ?, ?)"),
-                {QStringLiteral("Q%1").arg(i, 4, 10, QLatin1Char('0')), name,
-                 i <= 3 ? QStringLiteral("9771000000001") : QStringLiteral("9771000000002"),
-                 QStringLiteral("读者出版集团"), QStringLiteral("普通"), QStringLiteral("一楼阅览室"),
-                 QStringLiteral("文学"), QStringLiteral("综合"), 2,
-                 i <= 3 ? QStringLiteral("1005-1805") : QStringLiteral("1003-0417"),
-                 i <= 3 ? QStringLiteral("CN62-1118/Z") : QStringLiteral("CN11-1157/C"),
-                 i <= 3 ? QStringLiteral("54-17") : QStringLiteral("2-345"),
-                 QString::number(i <= 3 ? i : i - 3), QString::number(i <= 3 ? 700 + i : 500 + i),
-                 QStringLiteral("2026-%1-01").arg(i, 2, 10, QLatin1Char('0')),
-                 QVariant::fromValue(Money::fromUnits(60000)), PinyinInitials(name),
-                 QStringLiteral("正常"), today, admin});
+            db.execute(QStringLiteral("insert into 期刊 (编号, 名称, 条形码, 出版社, 物品级别, "
+                                      "存放位置, 分类, 二级分类, "
+                                      "数量, issn, 国内统一刊号, 邮发代号, 第几期, 总第几期, "
+                                      "出版时间, 价格, py, 状态, "
+                                      "借出次数, 入库时间, 登记人) values (?, ?, ?, ?, ?, ?, ?, ?, "
+                                      "?, ?, ?, ?, ?, ?, ?, "
+                                      "?, ?, ?, 0, ?, ?)"),
+                       {QStringLiteral("Q%1").arg(i, 4, 10, QLatin1Char('0')),
+                        name,
+                        i <= 3 ? QStringLiteral("9771000000001") : QStringLiteral("9771000000002"),
+                        QStringLiteral("读者出版集团"),
+                        QStringLiteral("普通"),
+                        QStringLiteral("一楼阅览室"),
+                        QStringLiteral("文学"),
+                        QStringLiteral("综合"),
+                        2,
+                        i <= 3 ? QStringLiteral("1005-1805") : QStringLiteral("1003-0417"),
+                        i <= 3 ? QStringLiteral("CN62-1118/Z") : QStringLiteral("CN11-1157/C"),
+                        i <= 3 ? QStringLiteral("54-17") : QStringLiteral("2-345"),
+                        QString::number(i <= 3 ? i : i - 3),
+                        QString::number(i <= 3 ? 700 + i : 500 + i),
+                        QStringLiteral("2026-%1-01").arg(i, 2, 10, QLatin1Char('0')),
+                        QVariant::fromValue(Money::fromUnits(60000)),
+                        PinyinInitials(name),
+                        QStringLiteral("正常"),
+                        today,
+                        admin});
         }
     });
 }

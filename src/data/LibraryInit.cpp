@@ -28,9 +28,10 @@ bool LibraryInit::writeSettingsFile(const QString& path, const QString& kind,
     for (const auto& [key, value] : values)
         if (!ini.write(part1, key, value, error))
             return false;
-    return ini.write(QStringLiteral("PosPrt"), QStringLiteral("PosPort"), QStringLiteral("0"), error) &&
-           ini.write(QStringLiteral("PosPrt"), QStringLiteral("JieChuHouDaYin"), QStringLiteral("0"),
-                     error);
+    return ini.write(QStringLiteral("PosPrt"), QStringLiteral("PosPort"), QStringLiteral("0"),
+                     error) &&
+           ini.write(QStringLiteral("PosPrt"), QStringLiteral("JieChuHouDaYin"),
+                     QStringLiteral("0"), error);
 }
 
 bool LibraryInit::create(const QString& dir, bool demo, const QString& serverConnectionString,

@@ -8,7 +8,10 @@ LoginState& LoginState::instance()
     return state;
 }
 
-void LoginState::reset() { instance() = LoginState(); }
+void LoginState::reset()
+{
+    instance() = LoginState();
+}
 
 void LoginState::readSettingsFile(const SettingsFile& file)
 {

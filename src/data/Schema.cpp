@@ -77,19 +77,16 @@ QList<TableDef> buildTables()
                    col("卡内金额", T::Money, "0"),
                    col("py", T::Text),
                    col("TmpA", T::Text)}};
-    t << TableDef{QStringLiteral("借出记录"),
-                  {col("id", T::AutoNumber),     col("读者编号", T::Text),
-                   col("读者姓名", T::Text),     col("编号", T::Text),
-                   col("名称", T::Text),         col("条形码", T::Text),
-                   col("类别", T::Text),         col("物品级别", T::Text),
-                   col("价格", T::Money),        col("租金", T::Money, "0"),
-                   col("借阅日期", T::Date),     col("应还日期", T::Date),
-                   col("借阅经手人", T::Text),   col("已还", T::Text),
-                   col("物品状况", T::Text),     col("归还日期", T::Date),
-                   col("归还经手人", T::Text),   col("实际租期", T::Integer),
-                   col("实际租金", T::Money),    col("罚金", T::Money),
-                   col("赔偿金额", T::Money),    col("归还备注", T::LongText),
-                   col("附件", T::Text),         col("押金", T::Money)}};
+    t << TableDef{
+        QStringLiteral("借出记录"),
+        {col("id", T::AutoNumber),     col("读者编号", T::Text),   col("读者姓名", T::Text),
+         col("编号", T::Text),         col("名称", T::Text),       col("条形码", T::Text),
+         col("类别", T::Text),         col("物品级别", T::Text),   col("价格", T::Money),
+         col("租金", T::Money, "0"),   col("借阅日期", T::Date),   col("应还日期", T::Date),
+         col("借阅经手人", T::Text),   col("已还", T::Text),       col("物品状况", T::Text),
+         col("归还日期", T::Date),     col("归还经手人", T::Text), col("实际租期", T::Integer),
+         col("实际租金", T::Money),    col("罚金", T::Money),      col("赔偿金额", T::Money),
+         col("归还备注", T::LongText), col("附件", T::Text),       col("押金", T::Money)}};
     t << TableDef{QStringLiteral("收入"),
                   {col("id", T::AutoNumber), col("项目", T::Text), col("时间", T::Date),
                    col("读者编号", T::Text), col("读者姓名", T::Text), col("金额", T::Money),
@@ -125,9 +122,8 @@ QList<TableDef> buildTables()
                    col("qxdel", T::YesNo), col("qxbk", T::YesNo), col("qxrd", T::YesNo),
                    col("qxqk", T::YesNo), col("qxwp", T::YesNo), col("qxbkxg", T::YesNo),
                    col("qxrdxg", T::YesNo), col("qxqkxg", T::YesNo), col("qxwpxg", T::YesNo),
-                   col("qxborrow", T::YesNo), col("qxreturn", T::YesNo),
-                   col("qxsysset", T::YesNo), col("qxadddata", T::YesNo),
-                   col("qxModifyStock", T::YesNo)}};
+                   col("qxborrow", T::YesNo), col("qxreturn", T::YesNo), col("qxsysset", T::YesNo),
+                   col("qxadddata", T::YesNo), col("qxModifyStock", T::YesNo)}};
     t << TableDef{QStringLiteral("管理员日志"),
                   {col("id", T::AutoNumber), col("事件", T::Text), col("日期", T::DateTime),
                    col("管理员", T::Text), col("说明", T::LongText)}};
@@ -137,7 +133,8 @@ QList<TableDef> buildTables()
                 {col("名称", T::Text), col("租金", T::Money, "0"), col("可借数量", T::Integer)});
     t << lookup("分类", {col("名称", T::Text)});
     t << lookup("二级分类", {col("名称", T::Text)});
-    t << lookup("出版社名", {col("出版社名", T::Text), col("ISBN", T::Text), col("出版地", T::Text)});
+    t << lookup("出版社名",
+                {col("出版社名", T::Text), col("ISBN", T::Text), col("出版地", T::Text)});
     t << lookup("存放位置", {col("存放位置名", T::Text)});
     t << lookup("币种", {col("币种", T::Text)});
     t << lookup("密级", {col("密级", T::Text)});
@@ -173,7 +170,8 @@ QString sqlType(DbEngine engine, const ColumnDef& c)
                   : (ms ? QStringLiteral("money") : QStringLiteral("REAL"));
         break;
     case T::Date:
-        type = pg ? QStringLiteral("date") : (ms ? QStringLiteral("datetime") : QStringLiteral("TEXT"));
+        type = pg ? QStringLiteral("date")
+                  : (ms ? QStringLiteral("datetime") : QStringLiteral("TEXT"));
         break;
     case T::DateTime:
         type = pg ? QStringLiteral("timestamp(0)")
@@ -274,7 +272,8 @@ QStringList Schema::createStatements(DbEngine engine)
         QStringList cols;
         for (const ColumnDef& c : t.columns)
             cols << c.name + QLatin1Char(' ') + sqlType(engine, c);
-        QString sql = QStringLiteral("CREATE TABLE %1 (\n  %2\n)").arg(t.name, cols.join(QStringLiteral(",\n  ")));
+        QString sql = QStringLiteral("CREATE TABLE %1 (\n  %2\n)")
+                          .arg(t.name, cols.join(QStringLiteral(",\n  ")));
         if (engine == DbEngine::SQLite)
             sql += QStringLiteral(" STRICT");
         out << sql;
@@ -293,20 +292,40 @@ void Schema::create(const Database& db)
         for (const QString& sql : createStatements(db.engine()))
             db.execute(sql);
 
-        db.execute(QStringLiteral(
-                       "insert into 系统设置 (图书馆名, 地址, 电话, 负责人, 超期每日罚金, 押金倍数, "
-                       "开户费, 赔损金额倍数, 启用租金功能, 启用读者租金, 启用读者有效期, "
-                       "启用超期罚金, 借阅数量限制功能, 启用押金功能, 显示班级, 显示院系, "
-                       "启用预定功能, 借出时打印清单, 归还焦点条形码, 归还焦点图书编号, "
-                       "归还焦点读者编号, 借阅焦点编号, 借阅焦点条形码, 借阅证背面文字, WebNotice) "
-                       "values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
-                       "?, ?, ?)"),
-                   {QStringLiteral("图书馆"), QString(), QString(), QString(),
-                    QVariant::fromValue(Money::fromUnits(1000)), 1.0,
-                    QVariant::fromValue(Money()), 1.0, false, false, false, true, true, false,
-                    false, false, true, false, false, true, false, true, false,
-                    QStringLiteral("1. 本证只限本人使用,不得转借.\n2. 遗失请及时挂失."),
-                    QString()});
+        db.execute(
+            QStringLiteral(
+                "insert into 系统设置 (图书馆名, 地址, 电话, 负责人, 超期每日罚金, 押金倍数, "
+                "开户费, 赔损金额倍数, 启用租金功能, 启用读者租金, 启用读者有效期, "
+                "启用超期罚金, 借阅数量限制功能, 启用押金功能, 显示班级, 显示院系, "
+                "启用预定功能, 借出时打印清单, 归还焦点条形码, 归还焦点图书编号, "
+                "归还焦点读者编号, 借阅焦点编号, 借阅焦点条形码, 借阅证背面文字, WebNotice) "
+                "values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
+                "?, ?, ?)"),
+            {QStringLiteral("图书馆"),
+             QString(),
+             QString(),
+             QString(),
+             QVariant::fromValue(Money::fromUnits(1000)),
+             1.0,
+             QVariant::fromValue(Money()),
+             1.0,
+             false,
+             false,
+             false,
+             true,
+             true,
+             false,
+             false,
+             false,
+             true,
+             false,
+             false,
+             true,
+             false,
+             true,
+             false,
+             QStringLiteral("1. 本证只限本人使用,不得转借.\n2. 遗失请及时挂失."),
+             QString()});
 
         QVariantList admin{QString::fromUtf8(kSuperAdministrator),
                            QString::fromUtf8(kDefaultPassword)};
@@ -323,9 +342,8 @@ void Schema::create(const Database& db)
         db.execute(QStringLiteral("insert into 物品级别 (名称, 租金, 可借数量) values (?, ?, ?)"),
                    {QStringLiteral("普通"), QVariant::fromValue(Money()), 0});
         const std::pair<const char*, const char*> firstRows[] = {
-            {"分类", "综合"},           {"二级分类", "综合"}, {"存放位置", "书库"},
-            {"币种", "人民币"},         {"密级", "公开"},     {"附件名", "无"},
-            {"单位名称", "本单位"},     {"证件名", "身份证"},
+            {"分类", "综合"}, {"二级分类", "综合"}, {"存放位置", "书库"},   {"币种", "人民币"},
+            {"密级", "公开"}, {"附件名", "无"},     {"单位名称", "本单位"}, {"证件名", "身份证"},
         };
         for (const auto& [table, value] : firstRows) {
             const TableDef* t = Schema::table(QString::fromUtf8(table));
@@ -336,8 +354,8 @@ void Schema::create(const Database& db)
         for (const char* extra : {"光盘", "磁带"})
             db.execute(QStringLiteral("insert into 附件名 (附件名) values (?)"),
                        {QString::fromUtf8(extra)});
-        db.execute(QStringLiteral("insert into 出版社名 (出版社名, ISBN, 出版地) values (?, ?, ?)"),
-                   {QStringLiteral("人民邮电出版社"), QStringLiteral("7-115"),
-                    QStringLiteral("北京")});
+        db.execute(
+            QStringLiteral("insert into 出版社名 (出版社名, ISBN, 出版地) values (?, ?, ?)"),
+            {QStringLiteral("人民邮电出版社"), QStringLiteral("7-115"), QStringLiteral("北京")});
     });
 }

@@ -19,9 +19,15 @@ bool isAscii(const QByteArray& b)
 }
 } // namespace
 
-QByteArray TextCodec::toGbk(const QString& text) { return gbk()->fromUnicode(text); }
+QByteArray TextCodec::toGbk(const QString& text)
+{
+    return gbk()->fromUnicode(text);
+}
 
-QString TextCodec::fromGbk(const QByteArray& bytes) { return gbk()->toUnicode(bytes); }
+QString TextCodec::fromGbk(const QByteArray& bytes)
+{
+    return gbk()->toUnicode(bytes);
+}
 
 QString TextCodec::decodeLocalText(const QByteArray& bytes, bool* wasUtf8)
 {

@@ -39,12 +39,15 @@ QChar PinyinInitial(const QByteArray& gbkBytes)
 {
     if (gbkBytes.size() < 2)
         return QLatin1Char(' ');
-    const unsigned code = static_cast<unsigned char>(gbkBytes[0]) * 256u +
-                          static_cast<unsigned char>(gbkBytes[1]);
+    const unsigned code =
+        static_cast<unsigned char>(gbkBytes[0]) * 256u + static_cast<unsigned char>(gbkBytes[1]);
     return initialOfCode(code);
 }
 
-QChar PinyinInitial(const QString& text) { return PinyinInitial(TextCodec::toGbk(text)); }
+QChar PinyinInitial(const QString& text)
+{
+    return PinyinInitial(TextCodec::toGbk(text));
+}
 
 QString PinyinInitials(const QString& text)
 {
@@ -74,5 +77,11 @@ QString DateDelimiter(const QString& dbKind)
     return {};
 }
 
-QString StringDelimiter() { return StringDelimiter(LoginState::instance().DbKind); }
-QString DateDelimiter() { return DateDelimiter(LoginState::instance().DbKind); }
+QString StringDelimiter()
+{
+    return StringDelimiter(LoginState::instance().DbKind);
+}
+QString DateDelimiter()
+{
+    return DateDelimiter(LoginState::instance().DbKind);
+}

@@ -26,7 +26,10 @@ Messenger& Messenger::instance()
     return installed ? *installed : qt;
 }
 
-void Messenger::install(Messenger* messenger) { installed = messenger; }
+void Messenger::install(Messenger* messenger)
+{
+    installed = messenger;
+}
 
 void QtMessenger::information(QWidget* parent, const QString& text, const QString& caption)
 {
@@ -59,8 +62,8 @@ QString QtMessenger::openFileName(QWidget* parent, const QString& caption, const
     return QFileDialog::getOpenFileName(parent, caption, QString(), filter);
 }
 
-QString QtMessenger::saveFileName(QWidget* parent, const QString& caption,
-                                  const QString& suggested, const QString& filter)
+QString QtMessenger::saveFileName(QWidget* parent, const QString& caption, const QString& suggested,
+                                  const QString& filter)
 {
     return QFileDialog::getSaveFileName(parent, caption, suggested, filter);
 }
@@ -88,4 +91,7 @@ bool QtMessenger::startProgram(const QString& program, const QStringList& argume
     return QProcess::startDetached(program, arguments);
 }
 
-void QtMessenger::beep() { QApplication::beep(); }
+void QtMessenger::beep()
+{
+    QApplication::beep();
+}

@@ -25,7 +25,8 @@ public:
                                             const QString& prompt, const QString& defaultText,
                                             QChar mask) = 0;
     // File dialogs; empty text when cancelled.
-    virtual QString openFileName(QWidget* parent, const QString& caption, const QString& filter) = 0;
+    virtual QString openFileName(QWidget* parent, const QString& caption,
+                                 const QString& filter) = 0;
     virtual QString saveFileName(QWidget* parent, const QString& caption, const QString& suggested,
                                  const QString& filter) = 0;
     virtual QString directory(QWidget* parent, const QString& caption) = 0;

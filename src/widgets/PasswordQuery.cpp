@@ -6,7 +6,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-
 PasswordQueryDialog::PasswordQueryDialog(QWidget* parent, const QString& caption,
                                          const QString& prompt, const QString& defaultText,
                                          QChar mask)
@@ -32,7 +31,8 @@ PasswordQueryDialog::PasswordQueryDialog(QWidget* parent, const QString& caption
     layout->addWidget(input_);
     auto* buttons = new QDialogButtonBox(this);
     QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-    QPushButton* cancel = buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+    QPushButton* cancel =
+        buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
     ok->setObjectName(QStringLiteral("okButton"));
     ok->setAccessibleName(QStringLiteral("OK"));
     cancel->setObjectName(QStringLiteral("cancelButton"));
@@ -44,7 +44,10 @@ PasswordQueryDialog::PasswordQueryDialog(QWidget* parent, const QString& caption
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-QString PasswordQueryDialog::value() const { return input_->text(); }
+QString PasswordQueryDialog::value() const
+{
+    return input_->text();
+}
 
 bool PasswordQuery(QWidget* parent, const QString& caption, const QString& prompt,
                    const QString& defaultText, QChar mask, QString* value)

@@ -10,9 +10,9 @@
 #include <functional>
 
 namespace Command {
-inline const QString Borrow = QStringLiteral("borrow");           // 借阅 (modal)
-inline const QString Return = QStringLiteral("return");           // 归还 (modeless)
-inline const QString Renew = QStringLiteral("renew");             // 续借
+inline const QString Borrow = QStringLiteral("borrow"); // 借阅 (modal)
+inline const QString Return = QStringLiteral("return"); // 归还 (modeless)
+inline const QString Renew = QStringLiteral("renew");   // 续借
 inline const QString AddBook = QStringLiteral("addBook");
 inline const QString AddReader = QStringLiteral("addReader");
 inline const QString AddPeriodical = QStringLiteral("addPeriodical");

@@ -26,8 +26,8 @@ public:
     QQueue<bool> confirmAnswers;
     QQueue<std::optional<QString>> passwordAnswers;
     QQueue<QString> fileAnswers;
-    QStringList opened;       // openWithDesktop arguments
-    QStringList started;      // startProgram programs
+    QStringList opened;  // openWithDesktop arguments
+    QStringList started; // startProgram programs
     bool desktopCanOpen = true;
     int beeps = 0;
 

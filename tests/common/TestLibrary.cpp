@@ -19,7 +19,8 @@ bool adminExec(const QString& sql, QString* error)
     bool ok = false;
     {
         Database admin(name);
-        if (!admin.open(QStringLiteral("s"), TestLibrary::postgresConnectionString(QStringLiteral("postgres")), error))
+        if (!admin.open(QStringLiteral("s"),
+                        TestLibrary::postgresConnectionString(QStringLiteral("postgres")), error))
             return false;
         try {
             admin.execute(sql);
@@ -32,12 +33,16 @@ bool adminExec(const QString& sql, QString* error)
 }
 } // namespace
 
-bool TestLibrary::postgresConfigured() { return !qgetenv("TUSHU_PG_HOST").isEmpty(); }
+bool TestLibrary::postgresConfigured()
+{
+    return !qgetenv("TUSHU_PG_HOST").isEmpty();
+}
 
 QString TestLibrary::postgresConnectionString(const QString& database)
 {
-    return QStringLiteral("Provider=PostgreSQL;Data Source=%1;Port=%2;Initial Catalog=%3;User ID=%4;"
-                          "Password=%5")
+    return QStringLiteral(
+               "Provider=PostgreSQL;Data Source=%1;Port=%2;Initial Catalog=%3;User ID=%4;"
+               "Password=%5")
         .arg(env("TUSHU_PG_HOST", "127.0.0.1"), env("TUSHU_PG_PORT", "5432"), database,
              env("TUSHU_PG_USER", "postgres"), env("TUSHU_PG_PASSWORD", ""));
 }
@@ -57,9 +62,11 @@ TestLibrary::TestLibrary(Engine engine, bool demo, bool shared) : engine_(engine
                              &error_))
             return;
     } else {
-        pgDatabase_ = QStringLiteral("tushu_test_") +
-                      QUuid::createUuid().toString(QUuid::Id128).left(16);
-        if (!adminExec(QStringLiteral("CREATE DATABASE %1 ENCODING 'UTF8' TEMPLATE template0").arg(pgDatabase_), &error_))
+        pgDatabase_ =
+            QStringLiteral("tushu_test_") + QUuid::createUuid().toString(QUuid::Id128).left(16);
+        if (!adminExec(QStringLiteral("CREATE DATABASE %1 ENCODING 'UTF8' TEMPLATE template0")
+                           .arg(pgDatabase_),
+                       &error_))
             return;
         if (!db_->open(QStringLiteral("s"), connectionString(), &error_))
             return;
@@ -78,7 +85,8 @@ TestLibrary::~TestLibrary()
     db_->close();
     if (!pgDatabase_.isEmpty()) {
         QString ignored;
-        adminExec(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(pgDatabase_), &ignored);
+        adminExec(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(pgDatabase_),
+                  &ignored);
     }
 }
 

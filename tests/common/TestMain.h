@@ -13,5 +13,5 @@ int runAll(int argc, char** argv);
 } // namespace TestRegistry
 
 #define TUSHU_TEST(Class)                                                                          \
-    static const int tushuTestRegistered_##Class =                                                \
+    static const int tushuTestRegistered_##Class =                                                 \
         TestRegistry::add(#Class, [] { return static_cast<QObject*>(new Class); });

@@ -34,25 +34,38 @@ private slots:
             for (const ColumnDef& c : t.columns)
                 QVERIFY2(rec.indexOf(c.name) >= 0, qPrintable(t.name + QLatin1Char('.') + c.name));
             if (t.isLookup)
-                QVERIFY2(lib.db().scalar(QStringLiteral("select count(*) from %1").arg(t.name)).toInt() > 0,
-                         qPrintable(t.name));
+                QVERIFY2(
+                    lib.db().scalar(QStringLiteral("select count(*) from %1").arg(t.name)).toInt() >
+                        0,
+                    qPrintable(t.name));
         }
         // Rows that must exist, read back through their typed columns.
         QSqlQuery s = lib.db().query(QStringLiteral("select * from 系统设置"));
         QVERIFY(s.next());
         const QSqlRecord rec = s.record();
         for (const ColumnDef& c : Schema::table(QStringLiteral("系统设置"))->columns)
-            if (c.type == ColumnType::YesNo || c.type == ColumnType::Money || c.type == ColumnType::Real)
+            if (c.type == ColumnType::YesNo || c.type == ColumnType::Money ||
+                c.type == ColumnType::Real)
                 QVERIFY2(!rec.isNull(c.name), qPrintable(c.name));
-        QCOMPARE(lib.db().scalar(QStringLiteral("select pwd from 管理员 where AdminName = ?"),
-                                 {QStringLiteral("超级管理员")}).toString(),
+        QCOMPARE(lib.db()
+                     .scalar(QStringLiteral("select pwd from 管理员 where AdminName = ?"),
+                             {QStringLiteral("超级管理员")})
+                     .toString(),
                  QString::fromUtf8(kDefaultPassword));
-        QCOMPARE(lib.db().scalar(QStringLiteral("select count(*) from 读者类别 where 类别名 = ?"),
-                                 {QStringLiteral("普通")}).toInt(), 1);
-        QCOMPARE(lib.db().scalar(QStringLiteral("select count(*) from 物品级别 where 名称 = ?"),
-                                 {QStringLiteral("普通")}).toInt(), 1);
+        QCOMPARE(lib.db()
+                     .scalar(QStringLiteral("select count(*) from 读者类别 where 类别名 = ?"),
+                             {QStringLiteral("普通")})
+                     .toInt(),
+                 1);
+        QCOMPARE(lib.db()
+                     .scalar(QStringLiteral("select count(*) from 物品级别 where 名称 = ?"),
+                             {QStringLiteral("普通")})
+                     .toInt(),
+                 1);
         // The demo library can lend at once.
-        QVERIFY(lib.db().scalar(QStringLiteral("select count(*) from 图书 where 数量 > 0")).toInt() >= 40);
+        QVERIFY(
+            lib.db().scalar(QStringLiteral("select count(*) from 图书 where 数量 > 0")).toInt() >=
+            40);
         QCOMPARE(lib.db().scalar(QStringLiteral("select count(*) from 读者库")).toInt(), 20);
         QCOMPARE(lib.db().scalar(QStringLiteral("select count(*) from 期刊")).toInt(), 5);
     }
@@ -65,24 +78,31 @@ private slots:
         TestLibrary lib(TestLibrary::Engine(engine), true, false);
         QVERIFY2(lib.ok(), qPrintable(lib.error()));
         // A duplicate identity is refused with the database's message.
-        QVERIFY_THROWS_EXCEPTION(DbError, lib.db().execute(
-            QStringLiteral("insert into 读者库 (读者编号, 读者姓名) values (?, ?)"),
-            {QStringLiteral("R0001"), QStringLiteral("重复")}));
+        QVERIFY_THROWS_EXCEPTION(
+            DbError, lib.db().execute(
+                         QStringLiteral("insert into 读者库 (读者编号, 读者姓名) values (?, ?)"),
+                         {QStringLiteral("R0001"), QStringLiteral("重复")}));
         // A value of the wrong type is refused, not stored as text.
-        QVERIFY_THROWS_EXCEPTION(DbError, lib.db().execute(
-            QStringLiteral("update 图书 set 数量 = ? where 编号 = ?"),
-            {QStringLiteral("很多"), QStringLiteral("B0001")}));
+        QVERIFY_THROWS_EXCEPTION(
+            DbError, lib.db().execute(QStringLiteral("update 图书 set 数量 = ? where 编号 = ?"),
+                                      {QStringLiteral("很多"), QStringLiteral("B0001")}));
         // Money keeps four decimals exactly through arithmetic in the database.
-        lib.db().execute(QStringLiteral("update 读者库 set 卡内金额 = 卡内金额 - ? where 读者编号 = ?"),
-                         {QVariant::fromValue(*Money::parse(QStringLiteral("0.1234"))), QStringLiteral("R0001")});
-        QCOMPARE(DbValue::toMoney(lib.db().scalar(
-                     QStringLiteral("select 卡内金额 from 读者库 where 读者编号 = ?"), {QStringLiteral("R0001")}))
-                     .toString(),
-                 QStringLiteral("49.8766"));
+        lib.db().execute(
+            QStringLiteral("update 读者库 set 卡内金额 = 卡内金额 - ? where 读者编号 = ?"),
+            {QVariant::fromValue(*Money::parse(QStringLiteral("0.1234"))),
+             QStringLiteral("R0001")});
+        QCOMPARE(
+            DbValue::toMoney(
+                lib.db().scalar(QStringLiteral("select 卡内金额 from 读者库 where 读者编号 = ?"),
+                                {QStringLiteral("R0001")}))
+                .toString(),
+            QStringLiteral("49.8766"));
         // Yes/no and dates read back as their types on both engines.
-        QVERIFY(DbValue::toBool(lib.db().scalar(QStringLiteral("select 启用超期罚金 from 系统设置"))));
-        QCOMPARE(DbValue::toDate(lib.db().scalar(QStringLiteral("select 有效期 from 读者库 where 读者编号 = ?"),
-                                                 {QStringLiteral("R0001")})),
+        QVERIFY(
+            DbValue::toBool(lib.db().scalar(QStringLiteral("select 启用超期罚金 from 系统设置"))));
+        QCOMPARE(DbValue::toDate(
+                     lib.db().scalar(QStringLiteral("select 有效期 from 读者库 where 读者编号 = ?"),
+                                     {QStringLiteral("R0001")})),
                  QDate(2500, 1, 1));
         // A failed transaction leaves nothing behind.
         QVERIFY_THROWS_EXCEPTION(DbError, lib.db().transaction([&] {
@@ -98,14 +118,16 @@ private slots:
         QString error;
         QVERIFY2(LibraryInit::create(dir.path(), false, QString(), &error), qPrintable(error));
         const QString ini = QDir(dir.path()).absoluteFilePath(QStringLiteral("de.ini"));
-        QCOMPARE(QFile(ini).permissions() & (QFile::ReadGroup | QFile::ReadOther), QFileDevice::Permissions());
+        QCOMPARE(QFile(ini).permissions() & (QFile::ReadGroup | QFile::ReadOther),
+                 QFileDevice::Permissions());
         SettingsFile file(ini);
         LoginState state;
         state.readSettingsFile(file);
         QCOMPARE(state.DbKind, QStringLiteral("a"));
         QCOMPARE(state.PosPort, QStringLiteral("LPT1"));
         Database db(QStringLiteral("init-check"));
-        QVERIFY2(db.open(state.DbKind, state.ConnectionString, &error, dir.path()), qPrintable(error));
+        QVERIFY2(db.open(state.DbKind, state.ConnectionString, &error, dir.path()),
+                 qPrintable(error));
         QCOMPARE(db.scalar(QStringLiteral("select count(*) from 管理员")).toInt(), 1);
         db.close();
         // A second init refuses to overwrite the library.
@@ -118,10 +140,12 @@ private slots:
         QTemporaryDir dir;
         Database db(QStringLiteral("missing-check"));
         QString error;
-        QVERIFY(!db.open(QStringLiteral("a"), QStringLiteral("Data Source=book.mdb"), &error, dir.path()));
+        QVERIFY(!db.open(QStringLiteral("a"), QStringLiteral("Data Source=book.mdb"), &error,
+                         dir.path()));
         QVERIFY(error.contains(QStringLiteral("book.mdb")));
         QVERIFY(!QFile::exists(QDir(dir.path()).absoluteFilePath(QStringLiteral("book.mdb"))));
-        QVERIFY(!db.open(QStringLiteral("x"), QStringLiteral("Data Source=book.mdb"), &error, dir.path()));
+        QVERIFY(!db.open(QStringLiteral("x"), QStringLiteral("Data Source=book.mdb"), &error,
+                         dir.path()));
         QVERIFY(error.contains(QStringLiteral("x")));
     }
 };

@@ -15,10 +15,11 @@ private slots:
         QTest::addColumn<QByteArray>("gbk");
         QTest::addColumn<QString>("expected");
         QTest::newRow("中国") << QByteArray("\xD6\xD0\xB9\xFA") << QStringLiteral("ZG");
-        QTest::newRow("three characters") << TextCodec::toGbk(QStringLiteral("图书馆"))
-                                          << QStringLiteral("TSG");
+        QTest::newRow("three characters")
+            << TextCodec::toGbk(QStringLiteral("图书馆")) << QStringLiteral("TSG");
         QTest::newRow("one byte") << QByteArray("A") << QString();
-        QTest::newRow("A中: pair 41 D6, odd byte dropped") << QByteArray("A\xD6\xD0") << QStringLiteral(" ");
+        QTest::newRow("A中: pair 41 D6, odd byte dropped")
+            << QByteArray("A\xD6\xD0") << QStringLiteral(" ");
         QTest::newRow("ab中") << QByteArray("ab\xD6\xD0") << QStringLiteral(" Z");
         QTest::newRow("level-2 character D8A1") << QByteArray("\xD8\xA1") << QStringLiteral(" ");
         QTest::newRow("range ends: B0A1 B0C4 B0C5 D7F9 D7FA")
@@ -39,9 +40,15 @@ private slots:
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("date");
-        QTest::newRow("access") << "a" << "\"" << "#";
-        QTest::newRow("server") << "s" << "'" << "'";
-        QTest::newRow("other") << "x" << "" << "";
+        QTest::newRow("access") << "a"
+                                << "\""
+                                << "#";
+        QTest::newRow("server") << "s"
+                                << "'"
+                                << "'";
+        QTest::newRow("other") << "x"
+                               << ""
+                               << "";
     }
     void delimiters()
     {
@@ -94,7 +101,8 @@ private slots:
         QCOMPARE(Money::fromVariant(QVariant(qlonglong(3)))->units(), 30000);
         QVERIFY(!Money::fromVariant(QVariant()).has_value());
         // Rent of ten days at 0.5 without floating point.
-        QCOMPARE((Money::parse(QStringLiteral("0.5"))->operator*(10)).toString(), QStringLiteral("5"));
+        QCOMPARE((Money::parse(QStringLiteral("0.5"))->operator*(10)).toString(),
+                 QStringLiteral("5"));
         QCOMPARE(Money::parse(QStringLiteral("-0.004"))->toFixed2(), QStringLiteral("0.00"));
         QCOMPARE(Money::parse(QStringLiteral("2.345"))->toFixed2(), QStringLiteral("2.35"));
     }
