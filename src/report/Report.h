@@ -167,6 +167,7 @@ public:
     // Data band only: labels laid out several per page, `across` per row of labels, each
     // columnPitchMm wide (the band's height is the pitch down).
     ReportBand& columns(int across, double columnPitchMm);
+    ReportBand& setHeight(double heightMm);
 
     BandKind kind() const { return kind_; }
     double height() const { return height_; }
@@ -239,12 +240,16 @@ public:
 
     const QString& title() const { return title_; }
     const QString& fontFamily() const { return fontFamily_; }
+    // The page with no margins (objects are placed from the paper's corner).
     QPageLayout pageLayout() const;
+    QSizeF pageSizeMm() const; // as oriented
+    const QMarginsF& marginsMm() const { return marginsMm_; }
 
 private:
     QString title_;
     QString fontFamily_;
-    QSizeF pageSizeMm_;
+    QPageSize pageSize_;
+    QPageLayout::Orientation orientation_ = QPageLayout::Portrait;
     QMarginsF marginsMm_;
     std::deque<ReportBand> bands_;
     QList<QPair<QString, QString>> values_; // object name (lower case) -> text
@@ -283,8 +288,9 @@ public:
 
     // Paints one page on a painter whose device has the page's size (logical dpi used).
     void paintPage(QPainter& painter, int index) const;
-    // Prints every page (a QPrinter, a QPdfWriter); the page layout is set on the device.
-    bool print(QPagedPaintDevice* device) const;
+    // Prints every page (a QPrinter, a QPdfWriter). The report's page layout is set on the
+    // device first unless applyLayout is false (a preview whose page the operator set up).
+    bool print(QPagedPaintDevice* device, bool applyLayout = true) const;
     // Writes a PDF file; false with *error filled on failure.
     bool exportPdf(const QString& path, QString* error = nullptr) const;
     // One page as an image at the given resolution (white background).
