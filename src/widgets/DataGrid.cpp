@@ -1,0 +1,429 @@
+#include "DataGrid.h"
+
+#include "data/Database.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPainter>
+#include <QScrollBar>
+#include <QSet>
+#include <QTableView>
+#include <QVBoxLayout>
+
+// ---- GridProxy ----------------------------------------------------------------------------
+
+void GridProxy::setTitles(const QHash<QString, QString>& titles)
+{
+    titles_ = titles;
+    if (sourceModel() && sourceModel()->columnCount() > 0)
+        emit headerDataChanged(Qt::Horizontal, 0, sourceModel()->columnCount() - 1);
+}
+
+void GridProxy::setValueFilter(int column, const QString& value)
+{
+    if (value.isEmpty())
+        filters_.remove(column);
+    else
+        filters_.insert(column, value);
+    invalidateRowsFilter();
+}
+
+void GridProxy::clearValueFilters()
+{
+    filters_.clear();
+    invalidateRowsFilter();
+}
+
+QVariant GridProxy::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && sourceModel()) {
+        const QString field = sourceModel()->headerData(section, orientation, role).toString();
+        return titles_.value(field.toLower(), field);
+    }
+    return QSortFilterProxyModel::headerData(section, orientation, role);
+}
+
+void GridProxy::sort(int column, Qt::SortOrder order)
+{
+    if (auto* grid = qobject_cast<GridModel*>(sourceModel()))
+        grid->sort(column, order);
+    else
+        QSortFilterProxyModel::sort(column, order);
+}
+
+bool GridProxy::filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const
+{
+    for (auto it = filters_.begin(); it != filters_.end(); ++it) {
+        const QModelIndex i = sourceModel()->index(sourceRow, it.key(), sourceParent);
+        if (sourceModel()->data(i, Qt::DisplayRole).toString() != it.value())
+            return false;
+    }
+    return true;
+}
+
+// ---- GridFooter ---------------------------------------------------------------------------
+
+// One line under the table with each footer text under its column.
+class GridFooter : public QWidget
+{
+public:
+    explicit GridFooter(DataGrid* grid) : QWidget(grid), grid_(grid)
+    {
+        setObjectName(QStringLiteral("gridFooter"));
+        setFixedHeight(fontMetrics().height() + 8);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.fillRect(rect(), palette().window());
+        p.setPen(palette().color(QPalette::Mid));
+        p.drawLine(0, 0, width(), 0);
+        p.setPen(palette().color(QPalette::WindowText));
+        QTableView* view = grid_->view_;
+        QHeaderView* header = view->horizontalHeader();
+        const int x0 = view->viewport()->mapTo(this, QPoint(0, 0)).x();
+        for (const DataGrid::FooterItem& item : grid_->footerItems_) {
+            const int column = grid_->model_->fieldIndex(item.field);
+            if (column < 0 || header->isSectionHidden(column))
+                continue;
+            const QRect r(x0 + header->sectionViewportPosition(column) + 3, 0,
+                          header->sectionSize(column) - 6, height());
+            p.drawText(r, Qt::AlignRight | Qt::AlignVCenter, item.text);
+        }
+    }
+
+private:
+    DataGrid* grid_;
+};
+
+// ---- DataGrid -----------------------------------------------------------------------------
+
+DataGrid::DataGrid(QWidget* parent)
+    : QWidget(parent), model_(new GridModel(this)), proxy_(new GridProxy(this)),
+      view_(new QTableView(this)), footer_(new GridFooter(this))
+{
+    proxy_->setSourceModel(model_);
+    proxy_->setSortRole(GridModel::SortRole);
+    view_->setObjectName(QStringLiteral("gridView"));
+    view_->setModel(proxy_);
+    view_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view_->setSelectionMode(QAbstractItemView::SingleSelection);
+    view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view_->setSortingEnabled(true);
+    view_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    view_->horizontalHeader()->setSectionsMovable(false);
+    view_->horizontalHeader()->setContextMenuPolicy(Qt::CustomContextMenu);
+    view_->verticalHeader()->setDefaultSectionSize(view_->fontMetrics().height() + 6);
+    view_->installEventFilter(this);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(view_);
+    layout->addWidget(footer_);
+    footer_->hide();
+
+    QHeaderView* header = view_->horizontalHeader();
+    auto repaintFooter = [this] { footer_->update(); };
+    connect(header, &QHeaderView::sectionResized, footer_, repaintFooter);
+    connect(header, &QHeaderView::sectionMoved, footer_, repaintFooter);
+    connect(view_->horizontalScrollBar(), &QScrollBar::valueChanged, footer_, repaintFooter);
+    connect(header, &QHeaderView::customContextMenuRequested, this,
+            &DataGrid::showHeaderFilterMenu);
+
+    connect(model_, &QAbstractItemModel::modelReset, this, [this] {
+        applyColumns();
+        updateFooter();
+    });
+    connect(model_, &QAbstractItemModel::rowsInserted, this, [this] {
+        // Rows read later change only what is computed from the rows in memory.
+        if (proxy_->hasValueFilters() || model_->allFetched())
+            updateFooter();
+    });
+    connect(view_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                const int row = current.isValid() ? current.row() : -1;
+                if (row != lastCurrent_) {
+                    lastCurrent_ = row;
+                    emit currentRowChanged(row);
+                }
+            });
+    connect(view_, &QTableView::doubleClicked, this, [this](const QModelIndex& i) {
+        if (i.isValid())
+            emit rowActivated(i.row());
+    });
+    // After a reset or a sort the first row becomes the current one, as a result set's
+    // cursor stands on its first row after opening.
+    auto selectFirst = [this] {
+        if (proxy_->rowCount() > 0 && !view_->currentIndex().isValid())
+            setCurrentRow(0);
+        else if (proxy_->rowCount() == 0 && lastCurrent_ != -1) {
+            lastCurrent_ = -1;
+            emit currentRowChanged(-1);
+        }
+    };
+    connect(proxy_, &QAbstractItemModel::modelReset, this, selectFirst);
+    connect(proxy_, &QAbstractItemModel::layoutChanged, this, selectFirst);
+    connect(proxy_, &QAbstractItemModel::rowsRemoved, this, selectFirst);
+    connect(proxy_, &QAbstractItemModel::rowsInserted, this, selectFirst);
+}
+
+void DataGrid::setColumns(const QList<GridColumn>& columns)
+{
+    columns_ = columns;
+    QHash<QString, QString> titles;
+    for (const GridColumn& c : columns)
+        if (!c.title.isEmpty())
+            titles.insert(c.field.toLower(), c.title);
+    proxy_->setTitles(titles);
+    applyColumns();
+}
+
+void DataGrid::setColumnHidden(const QString& field, bool hidden)
+{
+    hidden_.removeAll(field.toLower());
+    if (hidden)
+        hidden_ << field.toLower();
+    applyColumns();
+}
+
+bool DataGrid::isColumnShown(const QString& field) const
+{
+    const int c = model_->fieldIndex(field);
+    return c >= 0 && !view_->horizontalHeader()->isSectionHidden(c);
+}
+
+void DataGrid::setFieldKind(const QString& field, FieldKind kind)
+{
+    model_->setFieldKind(field, kind);
+    updateFooter();
+}
+
+void DataGrid::applyColumns()
+{
+    QHeaderView* header = view_->horizontalHeader();
+    const int n = model_->columnCount();
+    QSet<int> listed;
+    int visual = 0;
+    for (const GridColumn& c : columns_) {
+        const int logical = model_->fieldIndex(c.field);
+        if (logical < 0 || listed.contains(logical))
+            continue;
+        listed.insert(logical);
+        header->moveSection(header->visualIndex(logical), visual++);
+    }
+    for (int logical = 0; logical < n; ++logical) {
+        const bool shown = (columns_.isEmpty() || listed.contains(logical)) &&
+                           !hidden_.contains(model_->fields().at(logical).toLower());
+        header->setSectionHidden(logical, !shown);
+    }
+    footer_->update();
+}
+
+void DataGrid::setQuery(const Database& db, const QString& sql, const QVariantList& values)
+{
+    lastCurrent_ = -2;
+    view_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    model_->setQuery(db, sql, values);
+}
+
+void DataGrid::refresh()
+{
+    lastCurrent_ = -2;
+    model_->refresh();
+}
+
+void DataGrid::setRows(const QStringList& fields, const QList<QVariantList>& rows)
+{
+    lastCurrent_ = -2;
+    view_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    model_->setRows(fields, rows);
+}
+
+void DataGrid::clear()
+{
+    model_->clear();
+}
+
+void DataGrid::setFilter(const QString& field, const QString& value)
+{
+    const int column = model_->fieldIndex(field);
+    if (column < 0)
+        return;
+    // A filter looks at every row, so every row is read first.
+    if (!value.isEmpty())
+        model_->fetchAll();
+    proxy_->setValueFilter(column, value);
+    updateFooter();
+}
+
+void DataGrid::clearFilters()
+{
+    proxy_->clearValueFilters();
+    updateFooter();
+}
+
+void DataGrid::showHeaderFilterMenu(const QPoint& pos)
+{
+    if (!headerFilter_)
+        return;
+    const int column = view_->horizontalHeader()->logicalIndexAt(pos);
+    if (column < 0)
+        return;
+    model_->fetchAll();
+    QStringList values;
+    QSet<QString> seen;
+    for (int r = 0; r < model_->rowCount(); ++r) {
+        const QString text = model_->data(model_->index(r, column)).toString();
+        if (!seen.contains(text)) {
+            seen.insert(text);
+            values << text;
+        }
+    }
+    values.sort();
+    QMenu menu(this);
+    const QString field = model_->fields().at(column);
+    menu.addAction(QStringLiteral("(全部)"), this, [this, field] { setFilter(field, {}); });
+    for (const QString& v : values)
+        menu.addAction(v.isEmpty() ? QStringLiteral("(空)") : v, this,
+                       [this, field, v] { setFilter(field, v); });
+    menu.exec(view_->horizontalHeader()->mapToGlobal(pos));
+}
+
+void DataGrid::addFooterCount(const QString& field)
+{
+    footerItems_.append({field, true, FooterFormat::Exact, {}});
+    footer_->show();
+    updateFooter();
+}
+
+void DataGrid::addFooterSum(const QString& field, FooterFormat format)
+{
+    footerItems_.append({field, false, format, {}});
+    footer_->show();
+    updateFooter();
+}
+
+QString DataGrid::footerText(const QString& field) const
+{
+    for (const FooterItem& item : footerItems_)
+        if (item.field.compare(field, Qt::CaseInsensitive) == 0)
+            return item.text;
+    return {};
+}
+
+FieldSum DataGrid::footerSum(const QString& field) const
+{
+    const int column = model_->fieldIndex(field);
+    if (column < 0)
+        return FieldSum();
+    if (!proxy_->hasValueFilters())
+        return model_->statementSum(field);
+    FieldSum sum(model_->fieldKind(column));
+    for (int r = 0; r < proxy_->rowCount(); ++r)
+        sum.add(model_->value(sourceRow(r), column), field);
+    return sum;
+}
+
+void DataGrid::updateFooter()
+{
+    if (footerItems_.isEmpty())
+        return;
+    try {
+        const qint64 count =
+            proxy_->hasValueFilters() ? proxy_->rowCount() : model_->statementCount();
+        for (FooterItem& item : footerItems_) {
+            if (item.count) {
+                item.text = QString::number(count);
+                continue;
+            }
+            const FieldSum sum = footerSum(item.field);
+            if (item.format == FooterFormat::WholeNumber && !sum.isEmpty()) {
+                const Money m = sum.kind() == FieldKind::Money
+                                    ? sum.money()
+                                    : Money::fromVariant(sum.value()).value_or(Money());
+                // Half away from zero, in whole yuan.
+                const qint64 u = m.units();
+                const qint64 half = Money::kScale / 2;
+                item.text = QString::number(u >= 0 ? (u + half) / Money::kScale
+                                                   : (u - half) / Money::kScale);
+            } else {
+                item.text = sum.text();
+            }
+        }
+    } catch (const DbError& e) {
+        for (FooterItem& item : footerItems_)
+            item.text.clear();
+        qWarning("footer: %s", qPrintable(e.message()));
+    }
+    footer_->update();
+}
+
+int DataGrid::rowCount() const
+{
+    return proxy_->rowCount();
+}
+
+int DataGrid::currentRow() const
+{
+    const QModelIndex i = view_->currentIndex();
+    return i.isValid() ? i.row() : -1;
+}
+
+void DataGrid::setCurrentRow(int row)
+{
+    if (row < 0 || row >= proxy_->rowCount()) {
+        view_->setCurrentIndex({});
+        return;
+    }
+    int column = 0;
+    while (column < proxy_->columnCount() && view_->isColumnHidden(column))
+        ++column;
+    view_->setCurrentIndex(proxy_->index(row, qMin(column, proxy_->columnCount() - 1)));
+    view_->selectRow(row);
+}
+
+int DataGrid::sourceRow(int row) const
+{
+    return proxy_->mapToSource(proxy_->index(row, 0)).row();
+}
+
+QVariant DataGrid::value(int row, const QString& field) const
+{
+    if (row < 0 || row >= proxy_->rowCount())
+        return {};
+    return model_->value(sourceRow(row), field);
+}
+
+QVariant DataGrid::currentValue(const QString& field) const
+{
+    return value(currentRow(), field);
+}
+
+ReportRows DataGrid::reportRows()
+{
+    model_->fetchAll();
+    ReportRows rows(model_->fields(), {});
+    for (int r = 0; r < proxy_->rowCount(); ++r) {
+        QVariantList row;
+        const int s = sourceRow(r);
+        for (int c = 0; c < model_->columnCount(); ++c)
+            row << model_->value(s, c);
+        rows.append(row);
+    }
+    return rows;
+}
+
+bool DataGrid::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == view_ && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && currentRow() >= 0) {
+            emit rowActivated(currentRow());
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}

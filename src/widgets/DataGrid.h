@@ -1,0 +1,134 @@
+// The data grid of the list screens: a read-only table over a statement (rows read lazily)
+// or a list of rows, with titled columns in a given order, hidden columns, whole-row single
+// selection (the selected row is the current one), sorting by a click on a heading,
+// filtering by value, and a footer with a count or sums under named columns.
+//
+//   grid->setColumns({{"读者编号", "读者编号"}, {"单位部门", "部门"}, ...});
+//   grid->addFooterCount("读者编号");
+//   grid->addFooterSum("价格");
+//   grid->setQuery(Database::shared(), "select * from 读者库 where 状态 = ?", {"正常"});
+//   connect(grid, &DataGrid::currentRowChanged, ...); grid->currentValue("读者编号");
+#pragma once
+
+#include "GridModel.h"
+#include "report/Report.h"
+
+#include <QList>
+#include <QSortFilterProxyModel>
+#include <QWidget>
+
+class QTableView;
+class GridFooter;
+
+struct GridColumn
+{
+    QString field;
+    QString title; // empty: the field's name
+};
+
+// How a footer sum is shown.
+enum class FooterFormat
+{
+    Exact,       // as the field shows its values (money exactly, through Money)
+    WholeNumber, // rounded to a whole number
+};
+
+// Keeps the rows whose shown text equals each filtered field's value; sorting goes to the
+// GridModel (which asks the database when not all rows are read).
+class GridProxy : public QSortFilterProxyModel
+{
+    Q_OBJECT
+public:
+    using QSortFilterProxyModel::QSortFilterProxyModel;
+    void setTitles(const QHash<QString, QString>& titles);
+    void setValueFilter(int column, const QString& value); // empty value: no filter
+    void clearValueFilters();
+    bool hasValueFilters() const { return !filters_.isEmpty(); }
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+
+protected:
+    bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;
+
+private:
+    QHash<int, QString> filters_;
+    QHash<QString, QString> titles_; // lower-case field -> title
+};
+
+class DataGrid : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit DataGrid(QWidget* parent = nullptr);
+
+    // The shown columns, in this order; every other field of the rows is hidden.
+    void setColumns(const QList<GridColumn>& columns);
+    void setColumnHidden(const QString& field, bool hidden);
+    bool isColumnShown(const QString& field) const;
+    // The kind of a field that the schema does not know (computed columns).
+    void setFieldKind(const QString& field, FieldKind kind);
+
+    // Runs a statement; throws DbError with the database's text (the grid is then empty).
+    void setQuery(const Database& db, const QString& sql, const QVariantList& values = {});
+    void refresh(); // the current statement again
+    void setRows(const QStringList& fields, const QList<QVariantList>& rows);
+    void clear();
+
+    // Shows only the rows whose field shows that text; an empty value lifts the filter.
+    void setFilter(const QString& field, const QString& value);
+    void clearFilters();
+    // A right click on a heading offers the column's values to filter by ("(全部)" lifts it).
+    void setHeaderFilterEnabled(bool on) { headerFilter_ = on; }
+
+    void addFooterCount(const QString& field);
+    void addFooterSum(const QString& field, FooterFormat format = FooterFormat::Exact);
+    QString footerText(const QString& field) const;
+    // The exact sum behind a footer (over the rows shown, or the whole statement when its
+    // rows are not all read and nothing is filtered).
+    FieldSum footerSum(const QString& field) const;
+
+    // Rows as shown (after filtering and sorting); only rows read so far.
+    int rowCount() const;
+    int currentRow() const; // -1 when none
+    void setCurrentRow(int row);
+    QVariant value(int row, const QString& field) const;
+    QVariant currentValue(const QString& field) const;
+    // Every row as shown, all read first: what a list report of this grid prints.
+    ReportRows reportRows();
+
+    QTableView* view() const { return view_; }
+    GridModel* model() const { return model_; }
+    GridProxy* proxy() const { return proxy_; }
+
+signals:
+    void currentRowChanged(int row);
+    void rowActivated(int row); // double click or Enter on a row
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct FooterItem
+    {
+        QString field;
+        bool count;
+        FooterFormat format;
+        QString text;
+    };
+    void applyColumns();
+    void updateFooter();
+    void showHeaderFilterMenu(const QPoint& pos);
+    int sourceRow(int row) const;
+
+    GridModel* model_;
+    GridProxy* proxy_;
+    QTableView* view_;
+    GridFooter* footer_;
+    QList<GridColumn> columns_;
+    QStringList hidden_; // lower-case fields hidden on top of the column list
+    QList<FooterItem> footerItems_;
+    bool headerFilter_ = false;
+    int lastCurrent_ = -2;
+    friend class GridFooter;
+};

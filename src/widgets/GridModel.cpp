@@ -1,0 +1,274 @@
+#include "GridModel.h"
+
+#include "data/Database.h"
+
+#include <QSqlRecord>
+#include <algorithm>
+
+GridModel::GridModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+void GridModel::setQuery(const Database& db, const QString& sql, const QVariantList& values)
+{
+    db_ = &db;
+    sql_ = sql;
+    values_ = values;
+    orderBy_.clear();
+    run({});
+}
+
+void GridModel::refresh()
+{
+    if (db_)
+        run(orderBy_);
+}
+
+void GridModel::run(const QString& orderBy)
+{
+    beginResetModel();
+    query_ = QSqlQuery();
+    rows_.clear();
+    try {
+        const QString sql =
+            orderBy.isEmpty()
+                ? sql_
+                : QStringLiteral("select * from (%1) tushu_grid order by %2").arg(sql_, orderBy);
+        query_ = db_->query(sql, values_);
+        const QSqlRecord rec = query_.record();
+        fields_.clear();
+        for (int i = 0; i < rec.count(); ++i)
+            fields_ << rec.fieldName(i);
+        orderBy_ = orderBy;
+        readChunk(&rows_, chunk_);
+    } catch (...) {
+        query_ = QSqlQuery();
+        rows_.clear();
+        endResetModel();
+        throw;
+    }
+    endResetModel();
+}
+
+void GridModel::setRows(const QStringList& fields, const QList<QVariantList>& rows)
+{
+    beginResetModel();
+    db_ = nullptr;
+    sql_.clear();
+    values_.clear();
+    orderBy_.clear();
+    query_ = QSqlQuery();
+    fields_ = fields;
+    rows_ = rows;
+    endResetModel();
+}
+
+void GridModel::clear()
+{
+    setRows({}, {});
+}
+
+void GridModel::setFieldKind(const QString& field, FieldKind kind)
+{
+    kinds_.set(field, kind);
+    if (!rows_.isEmpty())
+        emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+}
+
+FieldKind GridModel::fieldKind(int column) const
+{
+    const QString& field = fields_.at(column);
+    const FieldKind k = kinds_.of(field);
+    if (k != FieldKind::Auto)
+        return k;
+    const FieldKind s = FieldFormat::schemaKind(field);
+    return s != FieldKind::Auto ? s : FieldKind::Auto;
+}
+
+int GridModel::fieldIndex(const QString& field) const
+{
+    for (int i = 0; i < fields_.size(); ++i)
+        if (fields_.at(i).compare(field, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+QVariant GridModel::value(int row, int column) const
+{
+    if (row < 0 || row >= rows_.size() || column < 0 || column >= rows_.at(row).size())
+        return {};
+    return rows_.at(row).at(column);
+}
+
+QVariant GridModel::value(int row, const QString& field) const
+{
+    return value(row, fieldIndex(field));
+}
+
+int GridModel::readChunk(QList<QVariantList>* into, int limit)
+{
+    int n = 0;
+    const int columns = int(fields_.size());
+    while (n < limit && query_.isActive()) {
+        if (!query_.next()) {
+            query_.finish();
+            query_ = QSqlQuery();
+            break;
+        }
+        QVariantList row;
+        row.reserve(columns);
+        for (int i = 0; i < columns; ++i)
+            row << query_.value(i);
+        into->append(row);
+        ++n;
+    }
+    return n;
+}
+
+void GridModel::fetchAll()
+{
+    while (canFetchMore())
+        fetchMore();
+}
+
+bool GridModel::canFetchMore(const QModelIndex& parent) const
+{
+    return !parent.isValid() && query_.isActive();
+}
+
+void GridModel::fetchMore(const QModelIndex& parent)
+{
+    if (parent.isValid() || !query_.isActive())
+        return;
+    QList<QVariantList> more;
+    readChunk(&more, chunk_);
+    if (more.isEmpty())
+        return;
+    beginInsertRows({}, int(rows_.size()), int(rows_.size() + more.size() - 1));
+    rows_.append(more);
+    endInsertRows();
+}
+
+qint64 GridModel::statementCount() const
+{
+    if (!db_ || !query_.isActive())
+        return rows_.size();
+    return db_->scalar(QStringLiteral("select count(*) from (%1) tushu_grid").arg(sql_), values_)
+        .toLongLong();
+}
+
+FieldSum GridModel::statementSum(const QString& field, FieldKind kind) const
+{
+    const int column = fieldIndex(field);
+    if (kind == FieldKind::Auto && column >= 0)
+        kind = fieldKind(column);
+    FieldSum sum(kind);
+    if (column < 0)
+        return sum;
+    if (!db_ || !query_.isActive()) {
+        for (int r = 0; r < rows_.size(); ++r)
+            sum.add(rows_.at(r).at(column), field);
+        return sum;
+    }
+    sum.add(
+        db_->scalar(
+            QStringLiteral("select sum(%1) from (%2) tushu_grid").arg(quotedField(column), sql_),
+            values_),
+        field);
+    return sum;
+}
+
+QString GridModel::quotedField(int column) const
+{
+    // The name comes from the statement's own result, never from what an operator typed.
+    QString name = fields_.at(column);
+    name.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + name + QLatin1Char('"');
+}
+
+int GridModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(rows_.size());
+}
+
+int GridModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(fields_.size());
+}
+
+QVariant GridModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid())
+        return {};
+    const QVariant v = value(index.row(), index.column());
+    const QString& field = fields_.at(index.column());
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole:
+        return FieldFormat::text(v, FieldFormat::resolve(fieldKind(index.column()), field, v));
+    case Qt::UserRole:
+        return v;
+    case SortRole:
+        return FieldFormat::sortKey(v, FieldFormat::resolve(fieldKind(index.column()), field, v));
+    case Qt::TextAlignmentRole: {
+        const FieldKind k = FieldFormat::resolve(fieldKind(index.column()), field, v);
+        if (k == FieldKind::Money || k == FieldKind::Integer || k == FieldKind::Real)
+            return int(Qt::AlignRight | Qt::AlignVCenter);
+        return int(Qt::AlignLeft | Qt::AlignVCenter);
+    }
+    default:
+        return {};
+    }
+}
+
+QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
+        section < fields_.size())
+        return fields_.at(section);
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+void GridModel::sort(int column, Qt::SortOrder order)
+{
+    if (column < 0 || column >= fields_.size())
+        return;
+    if (db_ && query_.isActive()) {
+        run(quotedField(column) +
+            (order == Qt::AscendingOrder ? QStringLiteral(" asc") : QStringLiteral(" desc")));
+        return;
+    }
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList before = persistentIndexList();
+    QList<int> order_(rows_.size());
+    for (int i = 0; i < order_.size(); ++i)
+        order_[i] = i;
+    const FieldKind kind = fieldKind(column);
+    const QString field = fields_.at(column);
+    QList<QVariant> keys(rows_.size());
+    for (int i = 0; i < rows_.size(); ++i) {
+        const QVariant& v = rows_.at(i).at(column);
+        keys[i] = FieldFormat::sortKey(v, FieldFormat::resolve(kind, field, v));
+    }
+    std::stable_sort(order_.begin(), order_.end(), [&](int a, int b) {
+        const QVariant& ka = keys.at(a);
+        const QVariant& kb = keys.at(b);
+        // NULLs first when ascending, as the databases do for an ascending order here.
+        if (ka.isNull() != kb.isNull())
+            return (order == Qt::AscendingOrder) == ka.isNull();
+        const auto c = QVariant::compare(ka, kb);
+        return order == Qt::AscendingOrder ? c == QPartialOrdering::Less
+                                           : c == QPartialOrdering::Greater;
+    });
+    QList<QVariantList> sorted;
+    sorted.reserve(rows_.size());
+    QList<int> newPosition(rows_.size());
+    for (int i = 0; i < order_.size(); ++i) {
+        sorted << rows_.at(order_.at(i));
+        newPosition[order_.at(i)] = i;
+    }
+    rows_ = sorted;
+    QModelIndexList after;
+    for (const QModelIndex& i : before)
+        after << index(newPosition.at(i.row()), i.column());
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}

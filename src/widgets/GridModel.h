@@ -1,0 +1,79 @@
+// The table model under DataGrid: the rows of a statement, read lazily in chunks over a
+// forward-only query (a million-row list shows its first rows without reading the rest),
+// or rows handed over as a list. Values show as a librarian reads them (FieldFormat).
+//
+// Roles: Qt::DisplayRole the shown text, Qt::UserRole the raw database value,
+// GridModel::SortRole a key that sorts money, numbers and dates by value.
+#pragma once
+
+#include "report/FieldFormat.h"
+
+#include <QAbstractTableModel>
+#include <QSqlQuery>
+#include <QStringList>
+#include <QVariantList>
+
+class Database;
+
+class GridModel : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    static constexpr int SortRole = Qt::UserRole + 1;
+    static constexpr int kDefaultChunk = 256;
+
+    explicit GridModel(QObject* parent = nullptr);
+
+    // Runs the statement with its bound values and reads the first chunk. Throws DbError
+    // (the model is then empty, keeping the statement's fields when known).
+    void setQuery(const Database& db, const QString& sql, const QVariantList& values = {});
+    // Runs the current statement again (same order as last set by sort()).
+    void refresh();
+    // Rows handed over as a list (no statement).
+    void setRows(const QStringList& fields, const QList<QVariantList>& rows);
+    void clear();
+
+    void setChunkSize(int rows) { chunk_ = qMax(1, rows); }
+    int chunkSize() const { return chunk_; }
+    void setFieldKind(const QString& field, FieldKind kind);
+    FieldKind fieldKind(int column) const;
+
+    const QStringList& fields() const { return fields_; }
+    int fieldIndex(const QString& field) const; // case ignored; -1 when missing
+    QVariant value(int row, int column) const;
+    QVariant value(int row, const QString& field) const;
+    bool allFetched() const { return !query_.isActive(); }
+    void fetchAll();
+    bool hasStatement() const { return db_ != nullptr; }
+
+    // Count of the statement's rows and the exact sum of a field, asked of the database over
+    // the statement wrapped as a subquery, so that nothing has to be read for them.
+    qint64 statementCount() const;
+    FieldSum statementSum(const QString& field, FieldKind kind = FieldKind::Auto) const;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    bool canFetchMore(const QModelIndex& parent = {}) const override;
+    void fetchMore(const QModelIndex& parent = {}) override;
+    // Rows of a statement not read to the end are sorted by the database (the statement
+    // runs again with an order); rows all in memory are sorted here, stably.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+
+private:
+    void run(const QString& orderBy);
+    int readChunk(QList<QVariantList>* into, int limit);
+    QString quotedField(int column) const;
+
+    const Database* db_ = nullptr;
+    QString sql_;
+    QVariantList values_;
+    QString orderBy_;
+    QSqlQuery query_;
+    QStringList fields_;
+    QList<QVariantList> rows_;
+    FieldKinds kinds_;
+    int chunk_ = kDefaultChunk;
+};
