@@ -1,0 +1,106 @@
+// Reading the operator's spreadsheets cell by cell as text: .xlsx (minizip and
+// QXmlStreamReader), legacy .xls (FreeXL) and .csv (UTF-8 or GBK). The importers use only
+// this interface: the used range and the text of a cell, both counted from 1 like the
+// cells of a worksheet.
+//
+// Cell text is what a librarian expects to see: whole numbers as their digits
+// ("9787115113115", never "9.78712E+12" or "1001.0"), other numbers as the shortest
+// decimal text that reads back exactly, dates as "yyyy-MM-dd" and, when there is a time of
+// day, "yyyy-MM-dd hh:mm:ss". A damaged, truncated or foreign file makes open() fail with
+// a message for the operator; it never crashes the program.
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringView>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class SpreadsheetReader
+{
+public:
+    virtual ~SpreadsheetReader() = default;
+
+    // Reads the sheet the workbook opens on (the first one of a .csv). Returns false and
+    // fills *error when the file cannot be read; the reader is then empty.
+    virtual bool open(const QString& path, QString* error) = 0;
+
+    // The used range: the last row and the last column holding a non-empty cell.
+    int rowCount() const { return rowCount_; }
+    int columnCount() const { return columnCount_; }
+    // The text of the cell at row, column (both from 1); empty text outside the range.
+    QString cell(int row, int column) const;
+
+    // The reader for the file, chosen by its first bytes (zip: .xlsx, OLE2: .xls) or else
+    // by its extension (.csv, .txt). Returns nullptr with *error filled for a file that is
+    // no spreadsheet this program reads.
+    static std::unique_ptr<SpreadsheetReader> forFile(const QString& path, QString* error);
+    // forFile() and open() in one step.
+    static std::unique_ptr<SpreadsheetReader> openFile(const QString& path, QString* error);
+
+protected:
+    // Building the grid, for the readers. Cells may come in any order; empty texts are
+    // not kept.
+    void clear();
+    void setCell(int row, int column, QStringView text);
+    // A text kept once in the pool (the shared strings of a workbook), then referred to by
+    // any number of cells without copying.
+    struct PoolText
+    {
+        uint32_t offset = 0;
+        uint32_t length = 0;
+    };
+    PoolText addToPool(QStringView text);
+    void setCell(int row, int column, PoolText text);
+    // Sorts the cells and builds the row index; call once all cells are set.
+    void finish();
+
+private:
+    struct Entry
+    {
+        uint32_t row;
+        uint32_t column;
+        PoolText text;
+    };
+    QString pool_;
+    std::vector<Entry> entries_;
+    std::vector<uint32_t> rowStart_; // entries_ index of the first cell of each row
+    bool sorted_ = true;
+    int rowCount_ = 0;
+    int columnCount_ = 0;
+};
+
+class XlsxReader : public SpreadsheetReader
+{
+public:
+    bool open(const QString& path, QString* error) override;
+};
+
+class XlsReader : public SpreadsheetReader
+{
+public:
+    bool open(const QString& path, QString* error) override;
+};
+
+class CsvReader : public SpreadsheetReader
+{
+public:
+    bool open(const QString& path, QString* error) override;
+    // Parses text already decoded: fields separated by commas, quoted fields with doubled
+    // quotes, commas and line breaks inside quotes.
+    void parse(QStringView text);
+};
+
+// The text forms of cell values, shared by the readers.
+namespace SheetText {
+// "9787115113115", "29.8", "-0.125", "1e-07" is never produced: fixed notation always.
+QString number(double value);
+// A worksheet date serial (days since the workbook's epoch, fraction = time of day) as
+// "yyyy-MM-dd", "yyyy-MM-dd hh:mm:ss" or, below one day, "hh:mm:ss". Empty text when the
+// serial is no date.
+QString serialDate(double serial, bool date1904);
+// Whether an .xlsx number format shows a date or time: the built-in date formats, and
+// codes with y, m, d, h or s outside quotes, brackets and escapes.
+bool isDateFormat(int numFmtId, const QString& formatCode);
+} // namespace SheetText
