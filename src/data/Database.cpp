@@ -56,6 +56,26 @@ void Database::close()
     engine_ = DbEngine::None;
 }
 
+bool Database::openCopyOf(const Database& other, QString* error)
+{
+    close();
+    if (!other.isOpen()) {
+        if (error)
+            *error = QStringLiteral("数据库没有连接.");
+        return false;
+    }
+    QSqlDatabase db = QSqlDatabase::cloneDatabase(other.handle(), name_);
+    if (!db.open()) {
+        if (error)
+            *error = errorText(db.lastError());
+        db = QSqlDatabase();
+        close();
+        return false;
+    }
+    engine_ = other.engine_;
+    return true;
+}
+
 bool Database::openSqlite(const QString& path, bool create, QString* error)
 {
     close();

@@ -56,6 +56,9 @@ public:
               const QString& workDir = {}, int connectTimeoutSeconds = 0);
     // Opens an SQLite file directly (creating it when create is true).
     bool openSqlite(const QString& path, bool create, QString* error);
+    // Opens a second connection to the same database as other (same driver and settings),
+    // e.g. for a long read that must not be disturbed by the statements of the first.
+    bool openCopyOf(const Database& other, QString* error);
     void close();
     bool isOpen() const;
 

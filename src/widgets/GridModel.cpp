@@ -7,6 +7,28 @@
 
 GridModel::GridModel(QObject* parent) : QAbstractTableModel(parent) {}
 
+GridModel::~GridModel()
+{
+    query_ = QSqlQuery(); // before its connection closes
+}
+
+const Database& GridModel::cursorDatabase()
+{
+    if (db_->engine() == DbEngine::SQLite)
+        return *db_;
+    if (!cursorDb_ || cursorFor_ != db_ || !cursorDb_->isOpen()) {
+        static int serial = 0;
+        cursorDb_.reset();
+        auto copy = std::make_unique<Database>(QStringLiteral("tushu_grid_%1").arg(++serial));
+        QString error;
+        if (!copy->openCopyOf(*db_, &error))
+            throw DbError(error);
+        cursorDb_ = std::move(copy);
+        cursorFor_ = db_;
+    }
+    return *cursorDb_;
+}
+
 void GridModel::setQuery(const Database& db, const QString& sql, const QVariantList& values)
 {
     db_ = &db;
@@ -32,7 +54,7 @@ void GridModel::run(const QString& orderBy)
             orderBy.isEmpty()
                 ? sql_
                 : QStringLiteral("select * from (%1) tushu_grid order by %2").arg(sql_, orderBy);
-        query_ = db_->query(sql, values_);
+        query_ = cursorDatabase().query(sql, values_);
         const QSqlRecord rec = query_.record();
         fields_.clear();
         for (int i = 0; i < rec.count(); ++i)
@@ -56,6 +78,8 @@ void GridModel::setRows(const QStringList& fields, const QList<QVariantList>& ro
     values_.clear();
     orderBy_.clear();
     query_ = QSqlQuery();
+    cursorDb_.reset();
+    cursorFor_ = nullptr;
     fields_ = fields;
     rows_ = rows;
     endResetModel();

@@ -12,6 +12,7 @@
 #include <QSqlQuery>
 #include <QStringList>
 #include <QVariantList>
+#include <memory>
 
 class Database;
 
@@ -23,6 +24,7 @@ public:
     static constexpr int kDefaultChunk = 256;
 
     explicit GridModel(QObject* parent = nullptr);
+    ~GridModel() override;
 
     // Runs the statement with its bound values and reads the first chunk. Throws DbError
     // (the model is then empty, keeping the statement's fields when known).
@@ -66,8 +68,13 @@ private:
     void run(const QString& orderBy);
     int readChunk(QList<QVariantList>* into, int limit);
     QString quotedField(int column) const;
+    const Database& cursorDatabase();
 
     const Database* db_ = nullptr;
+    // Engines other than SQLite lose a result being read when the same connection runs
+    // another statement, so the rows are read on a second connection of the model's own.
+    std::unique_ptr<Database> cursorDb_;
+    const Database* cursorFor_ = nullptr;
     QString sql_;
     QVariantList values_;
     QString orderBy_;

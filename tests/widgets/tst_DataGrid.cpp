@@ -1,0 +1,399 @@
+#include "../common/TestLibrary.h"
+#include "../common/TestMain.h"
+#include "widgets/BarChart.h"
+#include "widgets/DataGrid.h"
+
+#include <QBarCategoryAxis>
+#include <QBarSeries>
+#include <QBarSet>
+#include <QChart>
+#include <QHeaderView>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTest>
+
+namespace {
+void addEngines()
+{
+    QTest::addColumn<int>("engine");
+    QTest::newRow("sqlite") << int(TestLibrary::SQLite);
+    QTest::newRow("postgresql") << int(TestLibrary::PostgreSQL);
+}
+
+// The texts of the shown headings, left to right.
+QStringList shownTitles(const DataGrid& grid)
+{
+    const QHeaderView* h = grid.view()->horizontalHeader();
+    QStringList titles;
+    for (int visual = 0; visual < h->count(); ++visual) {
+        const int logical = h->logicalIndex(visual);
+        if (!h->isSectionHidden(logical))
+            titles << grid.proxy()->headerData(logical, Qt::Horizontal).toString();
+    }
+    return titles;
+}
+
+// A click on the heading of a field, as the operator does it.
+void clickHeading(DataGrid& grid, const QString& field)
+{
+    QHeaderView* h = grid.view()->horizontalHeader();
+    const int logical = grid.model()->fieldIndex(field);
+    QVERIFY(logical >= 0);
+    grid.view()->scrollTo(grid.proxy()->index(0, logical));
+    const QPoint at(h->sectionViewportPosition(logical) + h->sectionSize(logical) / 2,
+                    h->height() / 2);
+    QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, at);
+}
+
+QStringList shownColumn(const DataGrid& grid, const QString& field)
+{
+    const int column = grid.model()->fieldIndex(field);
+    QStringList out;
+    for (int r = 0; r < grid.rowCount(); ++r)
+        out << grid.proxy()->index(r, column).data().toString();
+    return out;
+}
+
+void insertIncome(const Database& db, const QString& item, const Money& amount)
+{
+    db.execute(
+        QStringLiteral("insert into 收入 (项目, 时间, 读者编号, 读者姓名, 金额, 管理员, 备注) "
+                       "values (?, ?, ?, ?, ?, ?, ?)"),
+        {item, QDate(2024, 3, 1), QStringLiteral("R0001"), QStringLiteral("张三"),
+         QVariant::fromValue(amount), QStringLiteral("超级管理员"), QString()});
+}
+} // namespace
+
+class DataGridTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void columnsTitledOrderedAndHidden()
+    {
+        TestLibrary lib(TestLibrary::SQLite, true, false);
+        QVERIFY2(lib.ok(), qPrintable(lib.error()));
+        DataGrid grid;
+        grid.setColumns({{QStringLiteral("读者编号"), {}},
+                         {QStringLiteral("读者姓名"), {}},
+                         {QStringLiteral("单位部门"), QStringLiteral("部门")},
+                         {QStringLiteral("班级"), {}},
+                         {QStringLiteral("状态"), {}}});
+        grid.setQuery(lib.db(), QStringLiteral("select * from 读者库"));
+        QCOMPARE(shownTitles(grid), (QStringList{QStringLiteral("读者编号"),
+                                                 QStringLiteral("读者姓名"), QStringLiteral("部门"),
+                                                 QStringLiteral("班级"), QStringLiteral("状态")}));
+        QVERIFY(!grid.isColumnShown(QStringLiteral("卡内金额")));
+        grid.setColumnHidden(QStringLiteral("班级"), true);
+        QCOMPARE(shownTitles(grid).size(), 4);
+        QVERIFY(!grid.isColumnShown(QStringLiteral("班级")));
+        // The order and the hidden column survive a new statement.
+        grid.setQuery(lib.db(), QStringLiteral("select * from 读者库 where 性别 = ?"),
+                      {QStringLiteral("女")});
+        QCOMPARE(shownTitles(grid).first(), QStringLiteral("读者编号"));
+        QVERIFY(!grid.isColumnShown(QStringLiteral("班级")));
+        // Hidden values stay readable by the screen.
+        QVERIFY(grid.rowCount() > 0);
+        QVERIFY(grid.currentValue(QStringLiteral("卡内金额")).isValid());
+    }
+
+    // A click on a heading sorts by that column's value: money as amounts, not as text.
+    void sortsByHeading_data() { addEngines(); }
+    void sortsByHeading()
+    {
+        QFETCH(int, engine);
+        TUSHU_REQUIRE_ENGINE(engine);
+        TestLibrary lib(TestLibrary::Engine(engine), true, false);
+        QVERIFY2(lib.ok(), qPrintable(lib.error()));
+        lib.db().execute(QStringLiteral("update 图书 set 价格 = ? where 编号 = ?"),
+                         {QVariant::fromValue(Money::fromYuan(9)), QStringLiteral("B0001")});
+        lib.db().execute(QStringLiteral("update 图书 set 价格 = ? where 编号 = ?"),
+                         {QVariant::fromValue(Money::fromYuan(100)), QStringLiteral("B0002")});
+        DataGrid grid;
+        grid.resize(1200, 600);
+        grid.show();
+        grid.setQuery(lib.db(), QStringLiteral("select * from 图书"));
+        const int total = grid.rowCount();
+        const QString current = grid.currentValue(QStringLiteral("编号")).toString();
+        clickHeading(grid, QStringLiteral("价格"));
+        QCOMPARE(grid.rowCount(), total);
+        Money last = Money::fromUnits(std::numeric_limits<int64_t>::min());
+        for (int r = 0; r < grid.rowCount(); ++r) {
+            const Money m = DbValue::toMoney(grid.value(r, QStringLiteral("价格")));
+            QVERIFY2(m >= last, qPrintable(m.toString()));
+            last = m;
+        }
+        QCOMPARE(last, Money::fromYuan(100));
+        clickHeading(grid, QStringLiteral("价格")); // again: descending
+        QCOMPARE(DbValue::toMoney(grid.value(0, QStringLiteral("价格"))), Money::fromYuan(100));
+        QCOMPARE(grid.value(0, QStringLiteral("编号")).toString(), QStringLiteral("B0002"));
+        // The current row stays on the same book, wherever the sort puts it.
+        QCOMPARE(grid.currentValue(QStringLiteral("编号")).toString(), current);
+        QCOMPARE(grid.view()->selectionModel()->selectedRows().size(), 1);
+    }
+
+    // Rows handed over as a list sort in memory by value; ties keep their order.
+    void sortsListRowsByValue()
+    {
+        DataGrid grid;
+        grid.setRows({QStringLiteral("名称"), QStringLiteral("价格"), QStringLiteral("入库时间")},
+                     {{QStringLiteral("甲"), 9.5, QStringLiteral("2024-01-10")},
+                      {QStringLiteral("乙"), 10, QStringLiteral("2023-12-31")},
+                      {QStringLiteral("丙"), 0.25, QStringLiteral("2024-01-10")},
+                      {QStringLiteral("丁"), QVariant(), QStringLiteral("2024-02-01")}});
+        grid.view()->sortByColumn(1, Qt::AscendingOrder);
+        QCOMPARE(shownColumn(grid, QStringLiteral("价格")),
+                 (QStringList{QString(), QStringLiteral("0.25"), QStringLiteral("9.5"),
+                              QStringLiteral("10")}));
+        grid.view()->sortByColumn(2, Qt::DescendingOrder);
+        QCOMPARE(shownColumn(grid, QStringLiteral("名称")),
+                 (QStringList{QStringLiteral("丁"), QStringLiteral("丙"), QStringLiteral("甲"),
+                              QStringLiteral("乙")}));
+    }
+
+    void filtersByValue()
+    {
+        TestLibrary lib(TestLibrary::SQLite, true, false);
+        QVERIFY2(lib.ok(), qPrintable(lib.error()));
+        DataGrid grid;
+        grid.addFooterCount(QStringLiteral("读者编号"));
+        grid.setQuery(lib.db(), QStringLiteral("select * from 读者库"));
+        const int all = grid.rowCount();
+        const QString category = grid.value(0, QStringLiteral("类别")).toString();
+        const int expected =
+            lib.db()
+                .scalar(QStringLiteral("select count(*) from 读者库 where 类别 = ?"), {category})
+                .toInt();
+        QVERIFY(expected > 0 && expected < all);
+        grid.setFilter(QStringLiteral("类别"), category);
+        QCOMPARE(grid.rowCount(), expected);
+        for (int r = 0; r < grid.rowCount(); ++r)
+            QCOMPARE(grid.value(r, QStringLiteral("类别")).toString(), category);
+        QCOMPARE(grid.footerText(QStringLiteral("读者编号")), QString::number(expected));
+        grid.setFilter(QStringLiteral("类别"), QString());
+        QCOMPARE(grid.rowCount(), all);
+        QCOMPARE(grid.footerText(QStringLiteral("读者编号")), QString::number(all));
+        // A filter matches the shown text: yes/no and money as displayed.
+        grid.setRows({QStringLiteral("金额"), QStringLiteral("启用租金功能")},
+                     {{0.5, 1}, {0.5001, 0}, {0.5, 0}});
+        grid.setFilter(QStringLiteral("启用租金功能"), QStringLiteral("否"));
+        QCOMPARE(grid.rowCount(), 2);
+        grid.setFilter(QStringLiteral("金额"), QStringLiteral("0.5"));
+        QCOMPARE(grid.rowCount(), 1);
+    }
+
+    // Footer sums of money are exact: 0.1 + 0.2 is 0.3, whether the database sums the
+    // statement or the grid sums the rows it shows.
+    void footerSumsMoneyExactly_data() { addEngines(); }
+    void footerSumsMoneyExactly()
+    {
+        QFETCH(int, engine);
+        TUSHU_REQUIRE_ENGINE(engine);
+        TestLibrary lib(TestLibrary::Engine(engine), true, false);
+        QVERIFY2(lib.ok(), qPrintable(lib.error()));
+        lib.db().execute(QStringLiteral("delete from 收入"));
+        insertIncome(lib.db(), QStringLiteral("充值"), *Money::parse(QStringLiteral("0.1")));
+        insertIncome(lib.db(), QStringLiteral("充值"), *Money::parse(QStringLiteral("0.2")));
+        insertIncome(lib.db(), QStringLiteral("开户费"), Money::fromYuan(10));
+        insertIncome(lib.db(), QStringLiteral("退款"), -*Money::parse(QStringLiteral("20.0001")));
+        DataGrid grid;
+        grid.addFooterCount(QStringLiteral("id"));
+        grid.addFooterSum(QStringLiteral("金额"));
+        grid.setQuery(lib.db(), QStringLiteral("select * from 收入"));
+        QCOMPARE(grid.footerText(QStringLiteral("id")), QStringLiteral("4"));
+        QCOMPARE(grid.footerText(QStringLiteral("金额")), QStringLiteral("-9.7001"));
+        grid.setFilter(QStringLiteral("项目"), QStringLiteral("充值"));
+        QCOMPARE(grid.footerText(QStringLiteral("金额")), QStringLiteral("0.3"));
+        QCOMPARE(grid.footerSum(QStringLiteral("金额")).money(), Money::fromUnits(3000));
+        // Over the statement, read lazily one row at a time, the database sums.
+        grid.clearFilters();
+        grid.model()->setChunkSize(1);
+        grid.setQuery(lib.db(), QStringLiteral("select * from 收入 where 项目 = ?"),
+                      {QStringLiteral("充值")});
+        QVERIFY(!grid.model()->allFetched());
+        QCOMPARE(grid.footerText(QStringLiteral("金额")), QStringLiteral("0.3"));
+        QCOMPARE(grid.footerText(QStringLiteral("id")), QStringLiteral("2"));
+        // Shown as whole numbers where a screen asks for it.
+        DataGrid whole;
+        whole.addFooterSum(QStringLiteral("金额"), FooterFormat::WholeNumber);
+        whole.setQuery(lib.db(), QStringLiteral("select * from 收入"));
+        QCOMPARE(whole.footerText(QStringLiteral("金额")), QStringLiteral("-10"));
+    }
+
+    // A large result shows its first chunk without reading the rest.
+    void readsLargeResultsLazily_data() { addEngines(); }
+    void readsLargeResultsLazily()
+    {
+        QFETCH(int, engine);
+        TUSHU_REQUIRE_ENGINE(engine);
+        TestLibrary lib(TestLibrary::Engine(engine), false, false);
+        QVERIFY2(lib.ok(), qPrintable(lib.error()));
+        const int rows = 100000;
+        lib.db().execute(QStringLiteral("create table 大表 (n integer, 金额 numeric(19,4))"));
+        if (engine == TestLibrary::SQLite)
+            lib.db().execute(QStringLiteral("with recursive c(x) as (select 1 union all select x + "
+                                            "1 from c where x < ?) insert into 大表 select x, x * "
+                                            "0.01 from c"),
+                             {rows});
+        else
+            lib.db().execute(QStringLiteral("insert into 大表 select x, x * 0.01 from "
+                                            "generate_series(1, ?) as x"),
+                             {rows});
+        DataGrid grid;
+        grid.addFooterCount(QStringLiteral("n"));
+        grid.addFooterSum(QStringLiteral("金额"));
+        grid.setFieldKind(QStringLiteral("金额"), FieldKind::Money);
+        grid.setQuery(lib.db(), QStringLiteral("select * from 大表 order by n"));
+        const int chunk = grid.model()->chunkSize();
+        QCOMPARE(grid.model()->rowCount(), chunk);
+        QVERIFY(grid.model()->canFetchMore());
+        // The footer tells the whole result without reading it: 1..n times 0.01.
+        QCOMPARE(grid.footerText(QStringLiteral("n")), QString::number(rows));
+        QCOMPARE(grid.footerText(QStringLiteral("金额")),
+                 Money::fromUnits(qint64(rows) * (rows + 1) / 2 * 100).toString());
+        QCOMPARE(grid.model()->rowCount(), chunk);
+        // Other statements on the same connection between two chunks leave the reading intact.
+        QCOMPARE(
+            lib.db().scalar(QStringLiteral("select count(*) from 大表 where n <= ?"), {10}).toInt(),
+            10);
+        grid.model()->fetchMore();
+        QCOMPARE(grid.model()->rowCount(), 2 * chunk);
+        for (int r = 0; r < 2 * chunk; ++r)
+            QCOMPARE(grid.model()->value(r, 0).toInt(), r + 1);
+        // Sorting a result not read to the end asks the database for the order.
+        grid.view()->sortByColumn(0, Qt::DescendingOrder);
+        QCOMPARE(grid.model()->rowCount(), chunk);
+        QCOMPARE(grid.value(0, QStringLiteral("n")).toInt(), rows);
+        QCOMPARE(grid.currentValue(QStringLiteral("n")).toInt(), rows);
+    }
+
+    void currentRowFollowsSelection()
+    {
+        DataGrid grid;
+        QSignalSpy changed(&grid, &DataGrid::currentRowChanged);
+        QSignalSpy activated(&grid, &DataGrid::rowActivated);
+        grid.setRows({QStringLiteral("编号"), QStringLiteral("名称")},
+                     {{QStringLiteral("B1"), QStringLiteral("一")},
+                      {QStringLiteral("B2"), QStringLiteral("二")},
+                      {QStringLiteral("B3"), QStringLiteral("三")}});
+        QCOMPARE(grid.currentRow(), 0);
+        QCOMPARE(changed.last().at(0).toInt(), 0);
+        grid.setCurrentRow(2);
+        QCOMPARE(changed.last().at(0).toInt(), 2);
+        QCOMPARE(grid.currentValue(QStringLiteral("编号")).toString(), QStringLiteral("B3"));
+        QCOMPARE(grid.view()->selectionModel()->selectedRows().size(), 1);
+        QCOMPARE(grid.view()->selectionModel()->selectedRows().first().row(), 2);
+        grid.view()->setFocus();
+        QTest::keyClick(grid.view(), Qt::Key_Up);
+        QCOMPARE(grid.currentValue(QStringLiteral("名称")).toString(), QStringLiteral("二"));
+        QTest::keyClick(grid.view(), Qt::Key_Return);
+        QCOMPARE(activated.size(), 1);
+        QCOMPARE(activated.last().at(0).toInt(), 1);
+        grid.setRows({QStringLiteral("编号")}, {});
+        QCOMPARE(grid.currentRow(), -1);
+        QCOMPARE(changed.last().at(0).toInt(), -1);
+        QVERIFY(!grid.currentValue(QStringLiteral("编号")).isValid());
+    }
+
+    // Values show as a librarian reads them.
+    void valuesShownForLibrarians()
+    {
+        DataGrid grid;
+        grid.setFieldKind(QStringLiteral("总价格"), FieldKind::Money);
+        grid.setRows({QStringLiteral("价格"), QStringLiteral("总价格"), QStringLiteral("入库时间"),
+                      QStringLiteral("登记日期"), QStringLiteral("启用租金功能"),
+                      QStringLiteral("已还")},
+                     {{12.5, 0.30000000000000004, QStringLiteral("2024-03-05 00:00:00"),
+                       QStringLiteral("2024-03-05 08:09:10"), 1, QStringLiteral("否")},
+                      {QVariant(), 3, QDate(2023, 1, 2), QVariant(), false, QStringLiteral("是")}});
+        const auto shown = [&](int row) {
+            QStringList out;
+            for (int c = 0; c < grid.model()->columnCount(); ++c)
+                out << grid.proxy()->index(row, c).data().toString();
+            return out;
+        };
+        QCOMPARE(shown(0),
+                 (QStringList{QStringLiteral("12.5"), QStringLiteral("0.3"),
+                              QStringLiteral("2024-03-05"), QStringLiteral("2024-03-05 08:09:10"),
+                              QStringLiteral("是"), QStringLiteral("否")}));
+        QCOMPARE(shown(1),
+                 (QStringList{QString(), QStringLiteral("3"), QStringLiteral("2023-01-02"),
+                              QString(), QStringLiteral("否"), QStringLiteral("是")}));
+    }
+
+    // The rows a list report of the grid prints: all of them, as shown.
+    void reportRowsFollowFilterAndOrder()
+    {
+        TestLibrary lib(TestLibrary::SQLite, true, false);
+        QVERIFY2(lib.ok(), qPrintable(lib.error()));
+        DataGrid grid;
+        grid.model()->setChunkSize(3);
+        grid.setQuery(lib.db(), QStringLiteral("select 编号, 名称, 数量 from 图书 order by 编号"));
+        const int all = lib.db().scalar(QStringLiteral("select count(*) from 图书")).toInt();
+        QVERIFY(all > 3);
+        grid.view()->sortByColumn(0, Qt::DescendingOrder);
+        const ReportRows rows = grid.reportRows();
+        QCOMPARE(rows.count(), all);
+        QCOMPARE(rows.value(0, QStringLiteral("编号")).toString(),
+                 lib.db().scalar(QStringLiteral("select max(编号) from 图书")).toString());
+    }
+};
+
+class BarChartTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void barsInRowOrderWithLabels()
+    {
+        BarChart chart;
+        chart.setTitle(QStringLiteral("借阅次数排行"));
+        chart.setBars({{QStringLiteral("红楼梦"), 7},
+                       {QStringLiteral("三国演义"), 9},
+                       {QStringLiteral("红楼梦"), 2}});
+        QCOMPARE(chart.title(), QStringLiteral("借阅次数排行"));
+        const auto* series = qobject_cast<QBarSeries*>(chart.chart()->series().value(0));
+        QVERIFY(series);
+        QCOMPARE(series->barSets().size(), 1);
+        const QBarSet* set = series->barSets().first();
+        QCOMPARE(set->count(), 3);
+        QCOMPARE(set->at(0), 7.0);
+        QCOMPARE(set->at(1), 9.0);
+        QCOMPARE(set->at(2), 2.0);
+        const auto axes = chart.chart()->axes(Qt::Horizontal);
+        QCOMPARE(axes.size(), 1);
+        const QStringList categories = qobject_cast<QBarCategoryAxis*>(axes.first())->categories();
+        // One category per bar, even for a repeated title; the labels read as given.
+        QCOMPARE(categories.size(), 3);
+        QCOMPARE(categories.at(0), QStringLiteral("红楼梦"));
+        QCOMPARE(categories.at(1), QStringLiteral("三国演义"));
+        QCOMPARE(categories.at(2).trimmed(), QStringLiteral("红楼梦"));
+    }
+
+    void barsFromQuery()
+    {
+        TestLibrary lib(TestLibrary::SQLite, true, false);
+        QVERIFY2(lib.ok(), qPrintable(lib.error()));
+        lib.db().execute(QStringLiteral("update 图书 set 借出次数 = 50 where 编号 = ?"),
+                         {QStringLiteral("B0003")});
+        const QString sql = lib.db().limited(
+            QStringLiteral("select 名称, 借出次数 from 图书 order by 借出次数 desc, 编号"), 12);
+        BarChart chart;
+        chart.setQuery(lib.db(), sql, {}, QStringLiteral("名称"), QStringLiteral("借出次数"));
+        QSqlQuery q = lib.db().query(sql);
+        QStringList labels;
+        QList<double> values;
+        while (q.next()) {
+            labels << q.value(0).toString();
+            values << q.value(1).toDouble();
+        }
+        QCOMPARE(labels.size(), 12);
+        QCOMPARE(chart.labels(), labels);
+        QCOMPARE(chart.values(), values);
+        QCOMPARE(chart.values().first(), 50.0);
+        QVERIFY_THROWS_EXCEPTION(DbError, chart.setQuery(lib.db(), sql, {}, QStringLiteral("名称"),
+                                                         QStringLiteral("没有")));
+    }
+};
+
+TUSHU_TEST(DataGridTest)
+TUSHU_TEST(BarChartTest)
+#include "tst_DataGrid.moc"
