@@ -267,6 +267,54 @@ private slots:
         QCOMPARE(p.page(1).size(), 3);
     }
 
+    // Library cards: several per page, the library name set by the screen into every card,
+    // a barcode of each reader's number.
+    void libraryCardsSheet()
+    {
+        Report r;
+        r.setTitle(QStringLiteral("借阅证"));
+        ReportBand& card = r.band(BandKind::Data, 60);
+        card.columns(2, 95);
+        card.frame(0, 0, 90, 56);
+        card.memo(QStringLiteral("Memo1"), 2, 2, 86, 9).fontSize(14).bold().align(Qt::AlignCenter);
+        card.line(2, 12, 88, 12);
+        card.memo(QStringLiteral("Memo2"), 4, 14, 60, 7, QStringLiteral("姓名:[读者姓名]"));
+        card.memo(QStringLiteral("Memo3"), 4, 21, 60, 7, QStringLiteral("类别:[类别]"));
+        card.barcode(QStringLiteral("Bar1"), 10, 30, 70, 16, QStringLiteral("[读者编号]"));
+        card.memo(QStringLiteral("Memo4"), 4, 47, 82, 8).fontSize(8).wrap();
+        r.setValue(QStringLiteral("memo4"), QStringLiteral("本证仅限本人使用，遗失请及时挂失。"));
+        ReportRows readers(
+            {QStringLiteral("读者编号"), QStringLiteral("读者姓名"), QStringLiteral("类别")}, {});
+        const QStringList names{
+            QStringLiteral("张三"),   QStringLiteral("李四"),  QStringLiteral("王五"),
+            QStringLiteral("赵六"),   QStringLiteral("钱七"),  QStringLiteral("孙八"),
+            QStringLiteral("周九"),   QStringLiteral("吴十"),  QStringLiteral("郑十一"),
+            QStringLiteral("冯十二"), QStringLiteral("陈十三")};
+        for (int i = 0; i < names.size(); ++i)
+            readers.append({QStringLiteral("R%1").arg(i + 1, 4, 10, QLatin1Char('0')), names[i],
+                            QStringLiteral("普通")});
+        const PreparedReport p = r.prepare(readers, [](const QString&, ReportObjectState& s) {
+            if (s.is(QStringLiteral("MEMO1")))
+                s.text = QStringLiteral("东方红图书馆");
+        });
+        const int perPage = 2 * int(277 / 60);
+        QCOMPARE(p.pageCount(), (names.size() + perPage - 1) / perPage);
+        QCOMPARE(p.textsOf(QStringLiteral("Memo1")).size(), names.size());
+        QCOMPARE(p.textsOf(QStringLiteral("memo1")).count(QStringLiteral("东方红图书馆")),
+                 names.size());
+        QCOMPARE(p.textsOf(QStringLiteral("Memo2")).last(), QStringLiteral("姓名:陈十三"));
+        QCOMPARE(p.textsOf(QStringLiteral("Bar1")).at(4), QStringLiteral("R0005"));
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("cards.pdf"));
+        QVERIFY(p.exportPdf(pdf));
+        const QString text = pdfText(pdf);
+        QVERIFY2(text.contains(QStringLiteral("东方红图书馆")) &&
+                     text.contains(QStringLiteral("R0011")),
+                 qPrintable(text));
+        if (!qEnvironmentVariableIsEmpty("TUSHU_CARDS_PNG"))
+            p.pageImage(0, 200).save(qEnvironmentVariable("TUSHU_CARDS_PNG"));
+    }
+
     // The preview hook receives the prepared report (screens' tests use it).
     void previewHookReceivesReport()
     {
