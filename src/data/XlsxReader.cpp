@@ -27,16 +27,21 @@ public:
     explicit ZipEntryDevice(unzFile zip) : zip_(zip) {}
     ~ZipEntryDevice() override { closeEntry(); }
 
-    // False when the part is missing or cannot be opened.
-    bool openEntry(const QString& name)
+    enum Opened
+    {
+        Ok,
+        Missing,
+        Damaged,
+    };
+    Opened openEntry(const QString& name)
     {
         if (unzLocateFile(zip_, name.toUtf8().constData(), 2) != UNZ_OK)
-            return false;
+            return Missing;
         if (unzOpenCurrentFile(zip_) != UNZ_OK)
-            return false;
+            return Damaged;
         entryOpen_ = true;
         zipError_ = UNZ_OK;
-        return QIODevice::open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+        return QIODevice::open(QIODevice::ReadOnly | QIODevice::Unbuffered) ? Ok : Damaged;
     }
     // Ends the part; UNZ_CRCERROR when all of it was read but the checksum is wrong.
     int closeEntry()
@@ -212,10 +217,16 @@ struct PartReader
     template <typename Parse> bool read(const QString& name, bool required, Parse parse)
     {
         ZipEntryDevice device(zip);
-        if (!device.openEntry(name)) {
+        switch (device.openEntry(name)) {
+        case ZipEntryDevice::Ok:
+            break;
+        case ZipEntryDevice::Missing:
             if (required)
                 error = QStringLiteral("%1 不是有效的 Excel 工作簿（缺少 %2）。").arg(shown, name);
             return !required;
+        case ZipEntryDevice::Damaged:
+            error = QStringLiteral("%1 已损坏或不完整（%2 无法解压）。").arg(shown, name);
+            return false;
         }
         QXmlStreamReader xml(&device);
         parse(xml);

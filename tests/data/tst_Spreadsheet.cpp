@@ -1,0 +1,461 @@
+#include "../common/TestMain.h"
+#include "SheetFixtures.h"
+#include "data/SpreadsheetReader.h"
+#include "data/TextCodec.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <xlsxwriter.h>
+
+namespace {
+QByteArray xml(const char* body)
+{
+    return QByteArray("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n") + body;
+}
+
+const char* kWorkbookRels =
+    "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+    "<Relationship Id=\"rId1\" "
+    "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" "
+    "Target=\"worksheets/sheet1.xml\"/>"
+    "<Relationship Id=\"rId2\" "
+    "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" "
+    "Target=\"/xl/worksheets/second.xml\"/>"
+    "<Relationship Id=\"rId3\" "
+    "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/sharedStrings\" "
+    "Target=\"sharedStrings.xml\"/>"
+    "<Relationship Id=\"rId4\" "
+    "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles\" "
+    "Target=\"styles.xml\"/></Relationships>";
+
+QByteArray workbookXml(int activeTab, bool date1904)
+{
+    return xml(
+        QStringLiteral(
+            "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+            "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
+            "<workbookPr date1904=\"%1\"/><bookViews><workbookView activeTab=\"%2\"/></bookViews>"
+            "<sheets><sheet name=\"一\" sheetId=\"1\" r:id=\"rId1\"/>"
+            "<sheet name=\"二\" sheetId=\"2\" r:id=\"rId2\"/></sheets></workbook>")
+            .arg(date1904 ? 1 : 0)
+            .arg(activeTab)
+            .toUtf8()
+            .constData());
+}
+
+const char* kStyles =
+    "<styleSheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+    "<numFmts count=\"2\"><numFmt numFmtId=\"164\" "
+    "formatCode=\"yyyy&quot;年&quot;m&quot;月&quot;d&quot;日&quot;\"/>"
+    "<numFmt numFmtId=\"165\" formatCode=\"0.00&quot;h&quot;\"/></numFmts>"
+    "<cellXfs count=\"5\"><xf numFmtId=\"0\"/><xf numFmtId=\"14\"/><xf numFmtId=\"164\"/>"
+    "<xf numFmtId=\"165\"/><xf numFmtId=\"58\"/></cellXfs></styleSheet>";
+
+// Shared strings with a rich text run, a phonetic run that is not part of the text, and
+// an escaped carriage return.
+const char* kSharedStrings =
+    "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" count=\"3\" "
+    "uniqueCount=\"3\">"
+    "<si><t>书名</t></si>"
+    "<si><r><t>红</t></r><r><rPr><b/></rPr><t xml:space=\"preserve\">楼 梦</t></r>"
+    "<rPh sb=\"0\" eb=\"1\"><t>hong</t></rPh></si>"
+    "<si><t>第一行_x000D_第二行</t></si></sst>";
+
+QByteArray sheetXml(const char* sheetData)
+{
+    return xml(
+        (QByteArray(
+             "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+             "<sheetData>") +
+         sheetData + "</sheetData></worksheet>")
+            .constData());
+}
+
+// A workbook made by hand, part by part.
+QList<std::pair<QString, QByteArray>> handMadeParts(const char* firstSheet, int activeTab = 0,
+                                                    bool date1904 = false)
+{
+    return {
+        {QStringLiteral("_rels/.rels"),
+         xml("<Relationships "
+             "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+             "<Relationship Id=\"rId1\" "
+             "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
+             "officeDocument\" "
+             "Target=\"xl/workbook.xml\"/></Relationships>")},
+        {QStringLiteral("xl/workbook.xml"), workbookXml(activeTab, date1904)},
+        {QStringLiteral("xl/_rels/workbook.xml.rels"), xml(kWorkbookRels)},
+        {QStringLiteral("xl/styles.xml"), xml(kStyles)},
+        {QStringLiteral("xl/sharedStrings.xml"), xml(kSharedStrings)},
+        {QStringLiteral("xl/worksheets/sheet1.xml"), sheetXml(firstSheet)},
+        {QStringLiteral("xl/worksheets/second.xml"),
+         sheetXml("<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>第二张</t></is></c></row>")},
+    };
+}
+
+QStringList rowTexts(const SpreadsheetReader& r, int row)
+{
+    QStringList out;
+    for (int c = 1; c <= r.columnCount(); ++c)
+        out << r.cell(row, c);
+    return out;
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+} // namespace
+
+class SpreadsheetTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    // A workbook written by another program (libxlsxwriter here) as an operator would fill
+    // it: numbers in several formats, dates, long digit strings as text and as numbers.
+    void readsXlsxValuesAsText_data()
+    {
+        QTest::addColumn<bool>("constantMemory"); // inline strings instead of shared ones
+        QTest::newRow("shared strings") << false;
+        QTest::newRow("inline strings") << true;
+    }
+    void readsXlsxValuesAsText()
+    {
+        QFETCH(bool, constantMemory);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("books.xlsx"));
+        lxw_workbook_options options{};
+        options.constant_memory = constantMemory;
+        lxw_workbook* book = workbook_new_opt(QFile::encodeName(path).constData(), &options);
+        lxw_worksheet* s = workbook_add_worksheet(book, nullptr);
+        lxw_format* isoDate = workbook_add_format(book);
+        format_set_num_format(isoDate, "yyyy-mm-dd");
+        lxw_format* builtinDate = workbook_add_format(book);
+        format_set_num_format_index(builtinDate, 14);
+        lxw_format* chineseDate = workbook_add_format(book);
+        format_set_num_format(chineseDate, "yyyy\"年\"m\"月\"d\"日\" hh:mm");
+        lxw_format* oneDecimal = workbook_add_format(book);
+        format_set_num_format(oneDecimal, "0.0");
+        lxw_format* hours = workbook_add_format(book);
+        format_set_num_format(hours, "[Red]0.00\"h\"");
+        const char* header[] = {"编号",     "名称",     "isbn", "价格", "入库时间",
+                                "证件号码", "登记时间", "备注", "启用"};
+        for (int c = 0; c < 9; ++c)
+            worksheet_write_string(s, 0, lxw_col_t(c), header[c], nullptr);
+        worksheet_write_string(s, 1, 0, "B0001", nullptr);
+        worksheet_write_string(s, 1, 1, "红楼梦", nullptr);
+        worksheet_write_number(s, 1, 2, 9787115113115.0, nullptr);
+        worksheet_write_number(s, 1, 3, 29.8, nullptr);
+        lxw_datetime d1{2008, 8, 8, 0, 0, 0};
+        worksheet_write_datetime(s, 1, 4, &d1, isoDate);
+        worksheet_write_string(s, 1, 5, "110101199001011234", nullptr);
+        lxw_datetime d2{2024, 3, 5, 14, 30, 0};
+        worksheet_write_datetime(s, 1, 6, &d2, chineseDate);
+        worksheet_write_string(s, 1, 7, "say \"hi\", then go", nullptr);
+        worksheet_write_boolean(s, 1, 8, 1, nullptr);
+        worksheet_write_string(s, 2, 0, "B0002", nullptr);
+        worksheet_write_number(s, 2, 2, 1001, oneDecimal);
+        worksheet_write_number(s, 2, 3, 12.34, nullptr);
+        lxw_datetime d3{2024, 12, 31, 0, 0, 0};
+        worksheet_write_datetime(s, 2, 4, &d3, builtinDate);
+        worksheet_write_number(s, 2, 6, 45000.0, hours);
+        worksheet_write_boolean(s, 2, 8, 0, nullptr);
+        worksheet_write_number(s, 4, 2, 1e-7, nullptr);
+        worksheet_write_number(s, 4, 3, -12.5, nullptr);
+        QCOMPARE(int(workbook_close(book)), int(LXW_NO_ERROR));
+
+        QString error;
+        const auto r = SpreadsheetReader::openFile(path, &error);
+        QVERIFY2(r, qPrintable(error));
+        QCOMPARE(r->rowCount(), 5);
+        QCOMPARE(r->columnCount(), 9);
+        QCOMPARE(rowTexts(*r, 1).join(QLatin1Char('|')),
+                 QStringLiteral("编号|名称|isbn|价格|入库时间|证件号码|登记时间|备注|启用"));
+        QCOMPARE(rowTexts(*r, 2),
+                 (QStringList{QStringLiteral("B0001"), QStringLiteral("红楼梦"),
+                              QStringLiteral("9787115113115"), QStringLiteral("29.8"),
+                              QStringLiteral("2008-08-08"), QStringLiteral("110101199001011234"),
+                              QStringLiteral("2024-03-05 14:30:00"),
+                              QStringLiteral("say \"hi\", then go"), QStringLiteral("TRUE")}));
+        QCOMPARE(
+            rowTexts(*r, 3),
+            (QStringList{QStringLiteral("B0002"), QString(), QStringLiteral("1001"),
+                         QStringLiteral("12.34"), QStringLiteral("2024-12-31"),
+                         QString(), QStringLiteral("45000"), QString(), QStringLiteral("FALSE")}));
+        QCOMPARE(rowTexts(*r, 4), QStringList(9, QString()));
+        QCOMPARE(r->cell(5, 3), QStringLiteral("0.0000001"));
+        QCOMPARE(r->cell(5, 4), QStringLiteral("-12.5"));
+        // Outside the used range.
+        QCOMPARE(r->cell(0, 1), QString());
+        QCOMPARE(r->cell(6, 1), QString());
+        QCOMPARE(r->cell(1, 10), QString());
+    }
+
+    // Parts the writers above never produce: the sheet the workbook opens on, the 1904 date
+    // system, rich and phonetic text, cells and rows without references, typed texts.
+    void readsHandMadeWorkbook_data()
+    {
+        QTest::addColumn<int>("activeTab");
+        QTest::addColumn<bool>("date1904");
+        QTest::addColumn<QString>("a1");
+        QTest::addColumn<QString>("date");
+        QTest::newRow("first sheet, 1900")
+            << 0 << false << QStringLiteral("书名") << QStringLiteral("2023-03-15");
+        QTest::newRow("first sheet, 1904")
+            << 0 << true << QStringLiteral("书名") << QStringLiteral("2027-03-16");
+        QTest::newRow("second sheet active") << 1 << false << QStringLiteral("第二张") << QString();
+    }
+    void readsHandMadeWorkbook()
+    {
+        QFETCH(int, activeTab);
+        QFETCH(bool, date1904);
+        QFETCH(QString, a1);
+        QFETCH(QString, date);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("hand.xlsx"));
+        QVERIFY(SheetFixtures::writeZip(
+            path,
+            handMadeParts("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c t=\"s\"><v>1</v></c>"
+                          "<c t=\"s\"><v>2</v></c></row>"
+                          "<row><c r=\"A2\" s=\"1\"><v>45000</v></c><c s=\"2\"><v>45000.75</v></c>"
+                          "<c s=\"3\"><v>12.5</v></c><c s=\"4\"><v>45000</v></c></row>"
+                          "<row r=\"4\"><c r=\"B4\" t=\"d\"><v>2024-02-29T08:15:00</v></c>"
+                          "<c r=\"C4\" t=\"str\"><f>A1&amp;\"x\"</f><v>书名x</v></c>"
+                          "<c r=\"D4\" t=\"e\"><v>#N/A</v></c>"
+                          "<c r=\"E4\" t=\"inlineStr\"><is><t>行内</t></is></c>"
+                          "<c r=\"F4\" t=\"b\"><v>1</v></c></row>",
+                          activeTab, date1904)));
+        QString error;
+        const auto r = SpreadsheetReader::openFile(path, &error);
+        QVERIFY2(r, qPrintable(error));
+        QCOMPARE(r->cell(1, 1), a1);
+        if (activeTab == 1) {
+            QCOMPARE(r->rowCount(), 1);
+            QCOMPARE(r->columnCount(), 1);
+            return;
+        }
+        QCOMPARE(r->cell(1, 2), QStringLiteral("红楼 梦"));
+        QCOMPARE(r->cell(1, 3), QStringLiteral("第一行\r第二行"));
+        QCOMPARE(r->cell(2, 1), date);
+        QCOMPARE(r->cell(2, 2), date + QStringLiteral(" 18:00:00"));
+        QCOMPARE(r->cell(2, 3), QStringLiteral("12.5")); // an "h" in quotes is no hour
+        QCOMPARE(r->cell(2, 4), date);                   // built-in Chinese date format
+        QCOMPARE(
+            rowTexts(*r, 4).mid(1),
+            (QStringList{QStringLiteral("2024-02-29 08:15:00"), QStringLiteral("书名x"),
+                         QStringLiteral("#N/A"), QStringLiteral("行内"), QStringLiteral("TRUE")}));
+        QCOMPARE(r->rowCount(), 4);
+        QCOMPARE(r->columnCount(), 6);
+    }
+
+    void dateFormats_data()
+    {
+        QTest::addColumn<int>("id");
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<bool>("isDate");
+        QTest::newRow("general") << 0 << QString() << false;
+        QTest::newRow("built-in 14") << 14 << QString() << true;
+        QTest::newRow("built-in 22") << 22 << QString() << true;
+        QTest::newRow("built-in 47") << 47 << QString() << true;
+        QTest::newRow("built-in 49 text") << 49 << QString() << false;
+        QTest::newRow("decimals") << 164 << QStringLiteral("0.00") << false;
+        QTest::newRow("iso") << 164 << QStringLiteral("yyyy-mm-dd") << true;
+        QTest::newRow("time") << 164 << QStringLiteral("h:mm") << true;
+        QTest::newRow("quoted letters") << 164 << QStringLiteral("0\"天数\"\" sh\"") << false;
+        QTest::newRow("colour and locale") << 164 << QStringLiteral("[Red][$-804]0.00") << false;
+        QTest::newRow("escaped") << 164 << QStringLiteral("0\\d") << false;
+        QTest::newRow("locale then date")
+            << 164 << QStringLiteral("[$-F800]dddd, mmmm dd, yyyy") << true;
+    }
+    void dateFormats()
+    {
+        QFETCH(int, id);
+        QFETCH(QString, code);
+        QFETCH(bool, isDate);
+        QCOMPARE(SheetText::isDateFormat(id, code), isDate);
+    }
+
+    void numberText_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("isbn") << 9787115113115.0 << QStringLiteral("9787115113115");
+        QTest::newRow("whole with .0") << 1001.0 << QStringLiteral("1001");
+        QTest::newRow("negative zero") << -0.0 << QStringLiteral("0");
+        QTest::newRow("decimal") << 29.8 << QStringLiteral("29.8");
+        QTest::newRow("tiny") << 1e-7 << QStringLiteral("0.0000001");
+        QTest::newRow("huge") << 1e20 << QStringLiteral("100000000000000000000");
+    }
+    void numberText()
+    {
+        QFETCH(double, value);
+        QFETCH(QString, text);
+        QCOMPARE(SheetText::number(value), text);
+    }
+
+    void csvInEitherEncoding_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        const QString text = QStringLiteral(
+            "读者编号,姓名,备注\r\n110101199001011234,张三,\"他说\"\"好\"\", 然后\n走了\"\r\n"
+            "R0002,李四,\r\n,,\r\n0012,\"王,五\",末尾\n");
+        QTest::newRow("utf-8") << text.toUtf8();
+        QTest::newRow("utf-8 with bom") << QByteArray("\xEF\xBB\xBF") + text.toUtf8();
+        QTest::newRow("gbk") << TextCodec::toGbk(text);
+    }
+    void csvInEitherEncoding()
+    {
+        QFETCH(QByteArray, bytes);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("readers.csv"));
+        QVERIFY(writeFile(path, bytes));
+        QString error;
+        const auto r = SpreadsheetReader::openFile(path, &error);
+        QVERIFY2(r, qPrintable(error));
+        QCOMPARE(r->rowCount(), 5);
+        QCOMPARE(r->columnCount(), 3);
+        QCOMPARE(rowTexts(*r, 1), (QStringList{QStringLiteral("读者编号"), QStringLiteral("姓名"),
+                                               QStringLiteral("备注")}));
+        QCOMPARE(rowTexts(*r, 2),
+                 (QStringList{QStringLiteral("110101199001011234"), QStringLiteral("张三"),
+                              QStringLiteral("他说\"好\", 然后\n走了")}));
+        QCOMPARE(rowTexts(*r, 3),
+                 (QStringList{QStringLiteral("R0002"), QStringLiteral("李四"), QString()}));
+        QCOMPARE(rowTexts(*r, 4), QStringList(3, QString()));
+        QCOMPARE(rowTexts(*r, 5), (QStringList{QStringLiteral("0012"), QStringLiteral("王,五"),
+                                               QStringLiteral("末尾")}));
+    }
+
+    void readsLegacyXls()
+    {
+        const QString path = QFINDTESTDATA("fixtures/books.xls");
+        QVERIFY(!path.isEmpty());
+        QString error;
+        const auto r = SpreadsheetReader::openFile(path, &error);
+        QVERIFY2(r, qPrintable(error));
+        QCOMPARE(r->rowCount(), 4);
+        QCOMPARE(r->columnCount(), 6);
+        QCOMPARE(rowTexts(*r, 1).join(QLatin1Char('|')),
+                 QStringLiteral("编号|名称|价格|入库时间|isbn|备注"));
+        QCOMPARE(rowTexts(*r, 2), (QStringList{QStringLiteral("B0001"), QStringLiteral("红楼梦"),
+                                               QStringLiteral("29.8"), QStringLiteral("2008-08-08"),
+                                               QStringLiteral("9787115113115"),
+                                               QStringLiteral("say \"hi\", then go")}));
+        QCOMPARE(
+            rowTexts(*r, 3),
+            (QStringList{QStringLiteral("B0002"), QStringLiteral("Café 测试"), QStringLiteral("12"),
+                         QStringLiteral("2024-03-05 14:30:00"), QString(), QString()}));
+        QCOMPARE(rowTexts(*r, 4),
+                 (QStringList{QStringLiteral("B0003"), QString(), QStringLiteral("1001"),
+                              QStringLiteral("2024-12-31"), QStringLiteral("0.1"), QString()}));
+    }
+
+    // Every file below must fail with a message naming the file, and never crash.
+    void damagedFilesGiveAnError_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("expected"); // part of the message
+
+        QTemporaryDir dir;
+        const QString good = dir.filePath(QStringLiteral("good.xlsx"));
+        SheetFixtures::writeZip(
+            good, handMadeParts("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c></row>"));
+        QFile f(good);
+        f.open(QIODevice::ReadOnly);
+        const QByteArray workbook = f.readAll();
+        for (int percent : {10, 50, 90, 99})
+            QTest::addRow("xlsx cut at %d%%", percent)
+                << QStringLiteral("cut.xlsx") << workbook.left(workbook.size() * percent / 100)
+                << QStringLiteral("已损坏或不完整");
+        QByteArray scrambled = workbook;
+        // The compressed bytes of the parts sit in the first half; the directory stays.
+        for (qsizetype i = 200; i < scrambled.size() / 2; i += 7)
+            scrambled[i] = char(scrambled[i] ^ 0x5A);
+        QTest::newRow("xlsx with scrambled parts")
+            << QStringLiteral("bad.xlsx") << scrambled << QString();
+        QTest::newRow("empty xlsx") << QStringLiteral("empty.xlsx") << QByteArray()
+                                    << QStringLiteral("不是有效的 Excel 工作簿");
+        QTest::newRow("text named xlsx") << QStringLiteral("text.xlsx") << QByteArray("编号,名称\n")
+                                         << QStringLiteral("不是有效的 Excel 工作簿");
+        QTest::newRow("picture") << QStringLiteral("cover.png")
+                                 << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16)
+                                 << QStringLiteral("只能读取");
+        QFile xls(QFINDTESTDATA("fixtures/books.xls"));
+        xls.open(QIODevice::ReadOnly);
+        const QByteArray legacy = xls.readAll();
+        QTest::newRow("xls cut short")
+            << QStringLiteral("cut.xls") << legacy.left(1500) << QStringLiteral("cut.xls");
+        QTest::newRow("xls header only")
+            << QStringLiteral("head.xls") << legacy.left(512) << QStringLiteral("head.xls");
+        QTest::newRow("csv with binary") << QStringLiteral("bin.csv") << QByteArray("a,b\0c", 5)
+                                         << QStringLiteral("不是文本格式");
+    }
+    void damagedFilesGiveAnError()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, expected);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(name);
+        QVERIFY(writeFile(path, bytes));
+        QString error;
+        const auto r = SpreadsheetReader::openFile(path, &error);
+        QVERIFY(!r);
+        QVERIFY2(error.contains(name), qPrintable(error));
+        QVERIFY2(error.contains(expected), qPrintable(error));
+    }
+
+    // Workbooks whose zip is sound but whose content is not.
+    void damagedPartsGiveAnError_data()
+    {
+        QTest::addColumn<QString>("sheet");
+        QTest::addColumn<bool>("dropWorkbook");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("unclosed element")
+            << QStringLiteral("<row r=\"1\"><c r=\"A1\"><v>1</v></row>") << false
+            << QStringLiteral("sheet1.xml");
+        QTest::newRow("shared string out of range")
+            << QStringLiteral("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>99</v></c></row>") << false
+            << QStringLiteral("共享字符串 99");
+        QTest::newRow("bad reference")
+            << QStringLiteral("<row r=\"1\"><c r=\"1A\"><v>1</v></c></row>") << false
+            << QStringLiteral("单元格 1A");
+        QTest::newRow("row beyond the sheet")
+            << QStringLiteral("<row r=\"99999999\"><c><v>1</v></c></row>") << false
+            << QStringLiteral("行号");
+        QTest::newRow("no workbook part")
+            << QStringLiteral("<row r=\"1\"/>") << true << QStringLiteral("workbook.xml");
+    }
+    void damagedPartsGiveAnError()
+    {
+        QFETCH(QString, sheet);
+        QFETCH(bool, dropWorkbook);
+        QFETCH(QString, expected);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("parts.xlsx"));
+        const QByteArray sheetBytes = sheet.toUtf8();
+        auto parts = handMadeParts(sheetBytes.constData());
+        if (dropWorkbook)
+            parts.removeAt(1);
+        QVERIFY(SheetFixtures::writeZip(path, parts));
+        QString error;
+        XlsxReader r;
+        QVERIFY(!r.open(path, &error));
+        QVERIFY2(error.contains(expected), qPrintable(error));
+        QCOMPARE(r.rowCount(), 0);
+    }
+
+    void missingFile()
+    {
+        QTemporaryDir dir;
+        QString error;
+        QVERIFY(!SpreadsheetReader::openFile(dir.filePath(QStringLiteral("nowhere.xlsx")), &error));
+        QVERIFY2(error.contains(QStringLiteral("nowhere.xlsx")), qPrintable(error));
+    }
+};
+
+TUSHU_TEST(SpreadsheetTest)
+#include "tst_Spreadsheet.moc"
