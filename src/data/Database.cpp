@@ -21,7 +21,12 @@ QString errorText(const QSqlError& e)
 }
 } // namespace
 
-Database::Database(QString connectionName) : name_(std::move(connectionName)) {}
+Database::Database(QString connectionName) : name_(std::move(connectionName))
+{
+    // Touches Qt SQL's connection registry first, so that it outlives a Database kept in a
+    // static (the shared connection), whose destructor still consults it at exit.
+    QSqlDatabase::contains(name_);
+}
 
 Database::~Database()
 {
