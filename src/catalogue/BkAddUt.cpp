@@ -1,6 +1,8 @@
 #include "BkAddUt.h"
 
+#include "BookLabel.h"
 #include "data/Clock.h"
+#include "report/ReportPreview.h"
 #include "widgets/Messenger.h"
 
 #include <QCheckBox>
@@ -166,7 +168,6 @@ TBkAddFm::TBkAddFm(QWidget* parent) : QWidget(parent)
         named(new QCheckBox(QStringLiteral("保存后清空数据")), "clearAfterSaveCheck");
     clearAfterSaveCheck_->setChecked(true);
     printLabelCheck_ = named(new QCheckBox(QStringLiteral("打印标签")), "printLabelCheck");
-    printLabelCheck_->setEnabled(false); // the label needs the report engine
     autoNumberCheck_ = named(new QCheckBox(QStringLiteral("自动编号")), "autoNumberCheck");
     for (QAbstractButton* b : std::initializer_list<QAbstractButton*>{
              saveButton_, closeButton_, clearAfterSaveCheck_, printLabelCheck_, autoNumberCheck_})
@@ -430,4 +431,7 @@ void TBkAddFm::save()
         bookNumberEdit_->setText(numbering_.advance());
 }
 
-void TBkAddFm::showLabel() {}
+void TBkAddFm::showLabel()
+{
+    previewReport(this, BookLabel::prepare(record()));
+}
