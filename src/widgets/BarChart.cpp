@@ -18,6 +18,10 @@ BarChart::BarChart(QWidget* parent)
     view_->setRenderHint(QPainter::Antialiasing);
     chart_->legend()->hide();
     chart_->setAnimationOptions(QChart::NoAnimation);
+    QFont titleFont = chart_->titleFont();
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.4);
+    titleFont.setBold(true);
+    chart_->setTitleFont(titleFont);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(view_);
@@ -93,8 +97,9 @@ void BarChart::rebuild()
     double top = 0;
     for (double v : values_)
         top = qMax(top, v);
-    y->setRange(0, top > 0 ? top * 1.15 : 1);
-    y->setLabelFormat(QStringLiteral("%.0f"));
+    y->setRange(0, top > 0 ? top * 1.1 : 1);
+    y->applyNiceNumbers();
+    y->setLabelFormat(QStringLiteral("%g"));
     chart_->addAxis(y, Qt::AlignLeft);
     series->attachAxis(y);
 }

@@ -84,7 +84,7 @@ protected:
         p.setPen(palette().color(QPalette::WindowText));
         QTableView* view = grid_->view_;
         QHeaderView* header = view->horizontalHeader();
-        const int x0 = view->viewport()->mapTo(this, QPoint(0, 0)).x();
+        const int x0 = view->viewport()->mapTo(grid_, QPoint(0, 0)).x() - x();
         for (const DataGrid::FooterItem& item : grid_->footerItems_) {
             const int column = grid_->model_->fieldIndex(item.field);
             if (column < 0 || header->isSectionHidden(column))

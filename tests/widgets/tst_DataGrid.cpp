@@ -201,6 +201,11 @@ private slots:
         grid.setQuery(lib.db(), QStringLiteral("select * from 收入"));
         QCOMPARE(grid.footerText(QStringLiteral("id")), QStringLiteral("4"));
         QCOMPARE(grid.footerText(QStringLiteral("金额")), QStringLiteral("-9.7001"));
+        // The footer paints under its columns on a shown grid.
+        grid.resize(700, 300);
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        QVERIFY(!grid.grab().isNull());
         grid.setFilter(QStringLiteral("项目"), QStringLiteral("充值"));
         QCOMPARE(grid.footerText(QStringLiteral("金额")), QStringLiteral("0.3"));
         QCOMPARE(grid.footerSum(QStringLiteral("金额")).money(), Money::fromUnits(3000));
