@@ -75,38 +75,48 @@ private slots:
 
     void publisherLookup_data()
     {
+        QTest::addColumn<int>("engine");
         QTest::addColumn<QString>("barcode");
         QTest::addColumn<QStringList>("prefixes"); // publishers added as 社<prefix>
         QTest::addColumn<QString>("isbn");         // empty: no match
         QTest::newRow("shortest of 7-11 and 7-115 wins")
-            << QStringLiteral("9787115113115")
+            << int(TestLibrary::SQLite) << QStringLiteral("9787115113115")
             << QStringList{QStringLiteral("7-115"), QStringLiteral("7-11")}
             << QStringLiteral("7-11");
         QTest::newRow("three-digit publisher code")
-            << QStringLiteral("9787115113115") << QStringList{QStringLiteral("7-115")}
-            << QStringLiteral("7-115");
+            << int(TestLibrary::SQLite) << QStringLiteral("9787115113115")
+            << QStringList{QStringLiteral("7-115")} << QStringLiteral("7-115");
         QTest::newRow("seven-digit publisher code")
-            << QStringLiteral("9787123456789") << QStringList{QStringLiteral("7-1234567")}
-            << QStringLiteral("7-1234567");
+            << int(TestLibrary::SQLite) << QStringLiteral("9787123456789")
+            << QStringList{QStringLiteral("7-1234567")} << QStringLiteral("7-1234567");
         QTest::newRow("eight digits are never tried")
-            << QStringLiteral("9787123456789") << QStringList{QStringLiteral("7-12345678")}
-            << QString();
+            << int(TestLibrary::SQLite) << QStringLiteral("9787123456789")
+            << QStringList{QStringLiteral("7-12345678")} << QString();
         QTest::newRow("first four characters not examined")
-            << QStringLiteral("0000302123456") << QStringList{QStringLiteral("7-302")}
-            << QStringLiteral("7-302");
+            << int(TestLibrary::SQLite) << QStringLiteral("0000302123456")
+            << QStringList{QStringLiteral("7-302")} << QStringLiteral("7-302");
         QTest::newRow("no publisher with the prefix")
-            << QStringLiteral("9787302123456") << QStringList{QStringLiteral("7-115")} << QString();
+            << int(TestLibrary::SQLite) << QStringLiteral("9787302123456")
+            << QStringList{QStringLiteral("7-115")} << QString();
         QTest::newRow("initial barcode n matches nothing")
-            << QStringLiteral("n") << QStringList{QStringLiteral("7-11")} << QString();
+            << int(TestLibrary::SQLite) << QStringLiteral("n")
+            << QStringList{QStringLiteral("7-11")} << QString();
         QTest::newRow("initial barcode n matches a bare 7-")
-            << QStringLiteral("n") << QStringList{QStringLiteral("7-")} << QStringLiteral("7-");
+            << int(TestLibrary::SQLite) << QStringLiteral("n") << QStringList{QStringLiteral("7-")}
+            << QStringLiteral("7-");
+        QTest::newRow("postgresql: shortest of 7-11 and 7-115 wins")
+            << int(TestLibrary::PostgreSQL) << QStringLiteral("9787115113115")
+            << QStringList{QStringLiteral("7-11"), QStringLiteral("7-115")}
+            << QStringLiteral("7-11");
     }
     void publisherLookup()
     {
+        QFETCH(int, engine);
         QFETCH(QString, barcode);
         QFETCH(QStringList, prefixes);
         QFETCH(QString, isbn);
-        TestLibrary lib(TestLibrary::SQLite, false, false);
+        TUSHU_REQUIRE_ENGINE(engine);
+        TestLibrary lib(TestLibrary::Engine(engine), false, false);
         QVERIFY2(lib.ok(), qPrintable(lib.error()));
         lib.db().execute(QStringLiteral("delete from 出版社名"));
         for (const QString& p : prefixes)
@@ -351,19 +361,25 @@ private slots:
     {
         QTest::addColumn<int>("engine");
         QTest::addColumn<QString>("price");
+        QTest::addColumn<QString>("pages");
         QTest::addColumn<QString>("expected"); // part of the message; empty: the database's own
         for (int engine : {int(TestLibrary::SQLite), int(TestLibrary::PostgreSQL)}) {
             const char* e = engine == TestLibrary::SQLite ? "sqlite" : "postgresql";
-            QTest::addRow("%s: duplicate 编号", e) << engine << QStringLiteral("1") << QString();
+            QTest::addRow("%s: duplicate 编号", e)
+                << engine << QStringLiteral("1") << QStringLiteral("0") << QString();
             QTest::addRow("%s: price 1.2.3", e)
-                << engine << QStringLiteral("1.2.3")
+                << engine << QStringLiteral("1.2.3") << QStringLiteral("0")
                 << QStringLiteral("'1.2.3' is not a valid currency value");
+            QTest::addRow("%s: pages 12页", e)
+                << engine << QStringLiteral("1") << QStringLiteral("12页")
+                << QStringLiteral("'12页' is not a valid integer value");
         }
     }
     void refusedRows()
     {
         QFETCH(int, engine);
         QFETCH(QString, price);
+        QFETCH(QString, pages);
         QFETCH(QString, expected);
         TUSHU_REQUIRE_ENGINE(engine);
         TestLibrary lib(TestLibrary::Engine(engine), false, false);
@@ -372,6 +388,7 @@ private slots:
         BookRecord r =
             sampleRecord(expected.isEmpty() ? QStringLiteral("B1") : QStringLiteral("B2"));
         r.价格 = price;
+        r.页数 = pages;
         const auto result = BookEntry(lib.db()).save(r);
         QCOMPARE(int(result.status), int(BookEntry::SaveStatus::Refused));
         QVERIFY(!result.message.isEmpty());
