@@ -1,0 +1,479 @@
+#include "../common/RecordingMessenger.h"
+#include "../common/TestLibrary.h"
+#include "../common/TestMain.h"
+#include "data/Database.h"
+#include "data/Schema.h"
+#include "dictionaries/DictionaryRules.h"
+#include "dictionaries/DictionaryUt.h"
+
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+
+namespace {
+// Qt SQL's connection registry must outlive the shared connection, which closes itself at
+// exit: touching the registry before main() makes it the older of the two statics.
+const bool sqlRegistryFirst = QSqlDatabase::contains(QString());
+
+const DictionaryTable& describe(const QString& table)
+{
+    for (const DictionaryTable* t : Dictionaries::all())
+        if (t->table == table)
+            return *t;
+    qFatal("no editor for %s", qPrintable(table));
+}
+
+// Leaves exactly the named rows in the table (other columns at their defaults).
+void fillTable(const Database& db, const DictionaryTable& t, const QStringList& names)
+{
+    db.execute(QStringLiteral("delete from %1").arg(t.table));
+    for (const QString& n : names)
+        db.execute(QStringLiteral("insert into %1 (%2) values (?)").arg(t.table, t.nameColumn()),
+                   {n});
+}
+
+int countNamed(const Database& db, const DictionaryTable& t, const QString& name)
+{
+    return db
+        .scalar(QStringLiteral("select count(*) from %1 where %2 = ?").arg(t.table, t.nameColumn()),
+                {name})
+        .toInt();
+}
+
+void addEngines()
+{
+    QTest::addColumn<int>("engine");
+    QTest::newRow("sqlite") << int(TestLibrary::SQLite);
+    QTest::newRow("postgresql") << int(TestLibrary::PostgreSQL);
+}
+} // namespace
+
+class DictionaryRulesTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void deletionRule_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<bool>("deleted");
+
+        const QString keepOne = QStringLiteral("至少留有一个！！");
+        for (const DictionaryTable* t : Dictionaries::all()) {
+            if (!t->keepsLastRow())
+                continue;
+            const QByteArray tag = t->table.toUtf8();
+            QTest::newRow(tag + " last row")
+                << t->table << QStringList{QStringLiteral("甲")} << QStringLiteral("甲") << true
+                << QStringList{keepOne} << false;
+            QTest::newRow(tag + " yes")
+                << t->table << QStringList{QStringLiteral("甲"), QStringLiteral("乙")}
+                << QStringLiteral("乙") << true
+                << QStringList{QStringLiteral("您是否要删除\" 乙\"")} << true;
+        }
+        QTest::newRow("answer no keeps the row")
+            << QStringLiteral("出版社名") << QStringList{QStringLiteral("甲"), QStringLiteral("乙")}
+            << QStringLiteral("甲") << false << QStringList{QStringLiteral("您是否要删除\" 甲\"")}
+            << false;
+        QTest::newRow("reader category 普通")
+            << QStringLiteral("读者类别")
+            << QStringList{QStringLiteral("普通"), QStringLiteral("学生")} << QStringLiteral("普通")
+            << true << QStringList{QStringLiteral("(普通)不能删除！")} << false;
+        QTest::newRow("item level 普通")
+            << QStringLiteral("物品级别")
+            << QStringList{QStringLiteral("普通"), QStringLiteral("贵重")} << QStringLiteral("普通")
+            << true << QStringList{QStringLiteral("\"普通\"类型必须保留!")} << false;
+        QTest::newRow("reader category single other row")
+            << QStringLiteral("读者类别") << QStringList{QStringLiteral("学生")}
+            << QStringLiteral("学生") << true
+            << QStringList{QStringLiteral("您是否要删除\" 学生\"")} << true;
+        QTest::newRow("item level single other row")
+            << QStringLiteral("物品级别") << QStringList{QStringLiteral("贵重")}
+            << QStringLiteral("贵重") << true
+            << QStringList{QStringLiteral("您是否要删除\" 贵重\"")} << true;
+        QTest::newRow("普通 is only protected by exact name")
+            << QStringLiteral("物品级别")
+            << QStringList{QStringLiteral("普通"), QStringLiteral("普通 ")}
+            << QStringLiteral("普通 ") << true
+            << QStringList{QStringLiteral("您是否要删除\" 普通 \"")} << true;
+    }
+    void deletionRule()
+    {
+        QFETCH(QString, table);
+        QFETCH(QStringList, rows);
+        QFETCH(QString, target);
+        QFETCH(bool, answer);
+        QFETCH(QStringList, texts);
+        QFETCH(bool, deleted);
+        TestLibrary lib;
+        QVERIFY2(lib.ok(), qPrintable(lib.error()));
+        const DictionaryTable& t = describe(table);
+        fillTable(lib.db(), t, rows);
+        RecordingMessenger messages;
+        messages.confirmAnswers.enqueue(answer);
+        DictionaryRules rules(lib.db(), t);
+        QCOMPARE(rules.remove(target), deleted);
+        QCOMPARE(messages.texts(), texts);
+        QCOMPARE(countNamed(lib.db(), t, target), deleted ? 0 : 1);
+        const int total =
+            lib.db().scalar(QStringLiteral("select count(*) from %1").arg(t.table)).toInt();
+        QCOMPARE(total, int(rows.size()) - (deleted ? 1 : 0));
+    }
+
+    // A row deleted by another desk between the check and the answer is not an error, and
+    // the last row survives even when the other rows went meanwhile.
+    void lastRowKeptWhenOthersVanish()
+    {
+        TestLibrary lib;
+        QVERIFY2(lib.ok(), qPrintable(lib.error()));
+        const DictionaryTable& t = Dictionaries::PlaceUt();
+        fillTable(lib.db(), t, {QStringLiteral("甲"), QStringLiteral("乙")});
+        DictionaryRules rules(lib.db(), t);
+        // The confirmation is where the operator hesitates: the other row goes then.
+        struct DeletingMessenger : RecordingMessenger
+        {
+            const Database* db = nullptr;
+            bool confirm(QWidget* w, const QString& text, const QString& caption) override
+            {
+                db->execute(QStringLiteral("delete from 存放位置 where 存放位置名 = ?"),
+                            {QStringLiteral("乙")});
+                return RecordingMessenger::confirm(w, text, caption);
+            }
+        } messages;
+        messages.db = &lib.db();
+        QVERIFY(!rules.remove(QStringLiteral("甲")));
+        QCOMPARE(messages.lastText(), QStringLiteral("至少留有一个！！"));
+        QCOMPARE(countNamed(lib.db(), t, QStringLiteral("甲")), 1);
+    }
+
+    void protectedNames_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("original");
+        QTest::addColumn<QStringList>("fields");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("item level 普通 renamed")
+            << QStringLiteral("物品级别") << QStringLiteral("普通")
+            << QStringList{QStringLiteral("一般"), QStringLiteral("0"), QStringLiteral("0")}
+            << QStringLiteral("\"普通\"类型必须保留!");
+        QTest::newRow("reader category 普通 renamed")
+            << QStringLiteral("读者类别") << QStringLiteral("普通")
+            << QStringList{QStringLiteral("一般"), QStringLiteral("30"), QStringLiteral("5"),
+                           QStringLiteral("0")}
+            << QStringLiteral("(普通)不能改名！");
+        QTest::newRow("item level 普通 rent and limit changed")
+            << QStringLiteral("物品级别") << QStringLiteral("普通")
+            << QStringList{QStringLiteral("普通"), QStringLiteral("0.25"), QStringLiteral("3")}
+            << QString();
+        QTest::newRow("reader category 普通 rules changed")
+            << QStringLiteral("读者类别") << QStringLiteral("普通")
+            << QStringList{QStringLiteral("普通"), QStringLiteral("14"), QStringLiteral("2"),
+                           QStringLiteral("0.1")}
+            << QString();
+        QTest::newRow("other item level renamed")
+            << QStringLiteral("物品级别") << QStringLiteral("贵重")
+            << QStringList{QStringLiteral("珍贵"), QStringLiteral("1"), QStringLiteral("1")}
+            << QString();
+        QTest::newRow("renamed onto an existing name")
+            << QStringLiteral("物品级别") << QStringLiteral("贵重")
+            << QStringList{QStringLiteral("普通"), QStringLiteral("1"), QStringLiteral("1")}
+            << QStringLiteral("\"普通\"已经存在！");
+    }
+    void protectedNames()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, original);
+        QFETCH(QStringList, fields);
+        QFETCH(QString, message);
+        TestLibrary lib;
+        QVERIFY2(lib.ok(), qPrintable(lib.error()));
+        const DictionaryTable& t = describe(table);
+        lib.db().execute(
+            QStringLiteral("insert into %1 (%2) values (?)").arg(t.table, t.nameColumn()),
+            {QStringLiteral("贵重")});
+        RecordingMessenger messages;
+        DictionaryRules rules(lib.db(), t);
+        QCOMPARE(rules.nameLocked(original), original == QStringLiteral("普通"));
+        const QList<QStringList> before = rules.rows();
+        const bool written = rules.change(original, fields);
+        QCOMPARE(written, message.isEmpty());
+        QCOMPARE(messages.texts(), message.isEmpty() ? QStringList() : QStringList{message});
+        if (!written) {
+            QCOMPARE(rules.rows(), before);
+            return;
+        }
+        QCOMPARE(countNamed(lib.db(), t, fields.first()), 1);
+        const QStringList cols = rules.columns();
+        for (const QStringList& row : rules.rows())
+            if (row.first() == fields.first())
+                QCOMPARE(rules.fieldTexts(row), fields);
+        if (fields.first() != original)
+            QCOMPARE(countNamed(lib.db(), t, original), 0);
+    }
+
+    void savedFieldsChecked_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QStringList>("fields");
+        QTest::addColumn<QString>("message");
+        const QString rd = QStringLiteral("读者类别");
+        const QString lv = QStringLiteral("物品级别");
+        auto list = [](std::initializer_list<const char*> l) {
+            QStringList out;
+            for (const char* s : l)
+                out << QString::fromUtf8(s);
+            return out;
+        };
+        QTest::newRow("empty name")
+            << QStringLiteral("分类") << list({""}) << QStringLiteral("请填写完整！");
+        QTest::newRow("blank name")
+            << QStringLiteral("分类") << list({"  "}) << QStringLiteral("请填写完整！");
+        QTest::newRow("empty name before numbers")
+            << rd << list({"", "x", "", ""}) << QStringLiteral("请填写完整！");
+        QTest::newRow("loan days empty") << rd << list({"学生", "", "5", "0"})
+                                         << QStringLiteral("借阅天数必须填写不小于0的数字！");
+        QTest::newRow("loan days letters") << rd << list({"学生", "三十", "5", "0"})
+                                           << QStringLiteral("借阅天数必须填写不小于0的数字！");
+        QTest::newRow("loan limit fraction") << rd << list({"学生", "30", "2.5", "0"})
+                                             << QStringLiteral("数量限制必须填写不小于0的数字！");
+        QTest::newRow("reader rent letters") << rd << list({"学生", "30", "5", "abc"})
+                                             << QStringLiteral("租金必须填写不小于0的数字！");
+        QTest::newRow("reader rent empty")
+            << rd << list({"学生", "30", "5", ""}) << QStringLiteral("租金必须填写不小于0的数字！");
+        QTest::newRow("level rent five decimals")
+            << lv << list({"贵重", "0.12345", "1"})
+            << QStringLiteral("租金(元)必须填写不小于0的数字！");
+        QTest::newRow("level rent negative")
+            << lv << list({"贵重", "-1", "1"}) << QStringLiteral("租金(元)必须填写不小于0的数字！");
+        QTest::newRow("level limit empty")
+            << lv << list({"贵重", "1", ""}) << QStringLiteral("可借数量必须填写不小于0的数字！");
+        QTest::newRow("level limit negative")
+            << lv << list({"贵重", "1", "-2"}) << QStringLiteral("可借数量必须填写不小于0的数字！");
+        QTest::newRow("duplicate name") << QStringLiteral("币种") << list({" 人民币 "})
+                                        << QStringLiteral("\"人民币\"已经存在！");
+        QTest::newRow("publisher without ISBN is fine")
+            << QStringLiteral("出版社名") << list({"新华", ""}) << QString();
+        QTest::newRow("numbers with blanks around")
+            << rd << list({"学生", " 30 ", "5", " 0.5 "}) << QString();
+    }
+    void savedFieldsChecked()
+    {
+        QFETCH(QString, table);
+        QFETCH(QStringList, fields);
+        QFETCH(QString, message);
+        TestLibrary lib;
+        QVERIFY2(lib.ok(), qPrintable(lib.error()));
+        const DictionaryTable& t = describe(table);
+        RecordingMessenger messages;
+        DictionaryRules rules(lib.db(), t);
+        const int before = int(rules.rows().size());
+        QCOMPARE(rules.add(fields), message.isEmpty());
+        QCOMPARE(messages.texts(), message.isEmpty() ? QStringList() : QStringList{message});
+        QCOMPARE(int(rules.rows().size()), before + (message.isEmpty() ? 1 : 0));
+        // The same check guards a change of an existing row.
+        if (!message.isEmpty() && fields.first().trimmed() != QStringLiteral("人民币")) {
+            const QString first = rules.rows().first().first();
+            const QList<QStringList> rowsBefore = rules.rows();
+            QVERIFY(!rules.change(first, fields));
+            QCOMPARE(rules.rows(), rowsBefore);
+        }
+    }
+
+    void addAndChangeRoundTrip_data() { addEngines(); }
+    void addAndChangeRoundTrip()
+    {
+        QFETCH(int, engine);
+        TUSHU_REQUIRE_ENGINE(engine);
+        TestLibrary lib(TestLibrary::Engine(engine), false, false);
+        QVERIFY2(lib.ok(), qPrintable(lib.error()));
+        RecordingMessenger messages;
+        const Database& db = lib.db();
+
+        DictionaryRules readers(db, Dictionaries::RdKindUt());
+        QVERIFY(readers.add({QStringLiteral(" 教师 "), QStringLiteral("60"), QStringLiteral("10"),
+                             QStringLiteral("0.0125")}));
+        QSqlQuery q = db.query(
+            QStringLiteral("select 借阅天数, 借阅数量限制, 租金 from 读者类别 where 类别名 = ?"),
+            {QStringLiteral("教师")});
+        QVERIFY(q.next());
+        QCOMPARE(DbValue::toInt(q.value(0)), 60);
+        QCOMPARE(DbValue::toInt(q.value(1)), 10);
+        QCOMPARE(DbValue::toMoney(q.value(2)), Money::fromUnits(125));
+
+        QVERIFY(
+            readers.change(QStringLiteral("教师"), {QStringLiteral("教工"), QStringLiteral("45"),
+                                                    QStringLiteral("8"), QStringLiteral("1.25")}));
+        QCOMPARE(countNamed(db, Dictionaries::RdKindUt(), QStringLiteral("教师")), 0);
+        QStringList shown;
+        for (const QStringList& row : readers.rows())
+            if (row.first() == QStringLiteral("教工"))
+                shown = row;
+        QCOMPARE(shown, (QStringList{QStringLiteral("教工"), QStringLiteral("45"),
+                                     QStringLiteral("8"), QStringLiteral("1.25")}));
+
+        // The publisher screen writes name and ISBN and leaves the place as it was.
+        DictionaryRules pubs(db, Dictionaries::PubUt());
+        db.execute(QStringLiteral("insert into 出版社名 (出版社名, ISBN, 出版地) values (?, ?, ?)"),
+                   {QStringLiteral("科学出版社"), QStringLiteral("7-03"), QStringLiteral("北京")});
+        QVERIFY(pubs.change(QStringLiteral("科学出版社"),
+                            {QStringLiteral("科学出版社"), QStringLiteral("7-030")}));
+        q = db.query(QStringLiteral("select ISBN, 出版地 from 出版社名 where 出版社名 = ?"),
+                     {QStringLiteral("科学出版社")});
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toString(), QStringLiteral("7-030"));
+        QCOMPARE(q.value(1).toString(), QStringLiteral("北京"));
+        QCOMPARE(pubs.gridColumns(),
+                 (QStringList{QStringLiteral("ISBN"), QStringLiteral("出版社名"),
+                              QStringLiteral("出版地")}));
+
+        // A row another desk deleted meanwhile cannot be changed.
+        db.execute(QStringLiteral("delete from 读者类别 where 类别名 = ?"),
+                   {QStringLiteral("教工")});
+        QVERIFY(
+            !readers.change(QStringLiteral("教工"), {QStringLiteral("教工"), QStringLiteral("1"),
+                                                     QStringLiteral("1"), QStringLiteral("0")}));
+        QCOMPARE(messages.lastText(), QStringLiteral("\"教工\"已不存在！"));
+        QCOMPARE(countNamed(db, Dictionaries::RdKindUt(), QStringLiteral("教工")), 0);
+    }
+
+    void deleteOnEngine_data() { addEngines(); }
+    void deleteOnEngine()
+    {
+        QFETCH(int, engine);
+        TUSHU_REQUIRE_ENGINE(engine);
+        TestLibrary lib(TestLibrary::Engine(engine), false, false);
+        QVERIFY2(lib.ok(), qPrintable(lib.error()));
+        RecordingMessenger messages;
+        DictionaryRules secrets(lib.db(), Dictionaries::SecretLevelUt());
+        QVERIFY(secrets.add({QStringLiteral("秘密")}));
+        QVERIFY(secrets.remove(QStringLiteral("秘密")));
+        QVERIFY(!secrets.remove(QStringLiteral("公开")));
+        QCOMPARE(messages.texts(), (QStringList{QStringLiteral("您是否要删除\" 秘密\""),
+                                                QStringLiteral("至少留有一个！！")}));
+        QCOMPARE(secrets.rows(), QList<QStringList>{QStringList{QStringLiteral("公开")}});
+    }
+};
+TUSHU_TEST(DictionaryRulesTest)
+
+class DictionaryScreenTest : public QObject
+{
+    Q_OBJECT
+    static QPushButton* button(QWidget* w, const char* name)
+    {
+        return w->findChild<QPushButton*>(QString::fromLatin1(name));
+    }
+    static QList<bool> buttonStates(QWidget* w)
+    {
+        QList<bool> out;
+        for (const char* n : {"addButton", "editButton", "saveButton", "cancelButton",
+                              "deleteButton", "exitButton"})
+            out << button(w, n)->isEnabled();
+        return out;
+    }
+
+private slots:
+    void addingSeesOtherDesksAndSaves_data() { addEngines(); }
+    void addingSeesOtherDesksAndSaves()
+    {
+        QFETCH(int, engine);
+        TUSHU_REQUIRE_ENGINE(engine);
+        TestLibrary lib{TestLibrary::Engine(engine)};
+        QVERIFY2(lib.ok(), qPrintable(lib.error()));
+        RecordingMessenger messages;
+        TBkKindFm form;
+        QCOMPARE(form.windowTitle(), QStringLiteral("分类设置"));
+        QCOMPARE(buttonStates(&form), (QList<bool>{true, true, false, false, true, true}));
+        QCOMPARE(form.grid()->rowCount(), 1);
+        QVERIFY(form.field(0)->isReadOnly());
+
+        // Another desk adds a category: the grid shows it after "添加".
+        lib.db().execute(QStringLiteral("insert into 分类 (名称) values (?)"),
+                         {QStringLiteral("文学")});
+        QCOMPARE(form.grid()->rowCount(), 1);
+        QTest::mouseClick(button(&form, "addButton"), Qt::LeftButton);
+        QCOMPARE(form.mode(), TDictionaryFm::Mode::Adding);
+        QCOMPARE(form.grid()->rowCount(), 3);
+        QCOMPARE(buttonStates(&form), (QList<bool>{false, false, true, true, false, true}));
+        QVERIFY(!form.field(0)->isReadOnly());
+
+        QTest::mouseClick(button(&form, "saveButton"), Qt::LeftButton);
+        QCOMPARE(messages.lastText(), QStringLiteral("请填写完整！"));
+        QCOMPARE(form.mode(), TDictionaryFm::Mode::Adding);
+
+        form.field(0)->setText(QStringLiteral("历史"));
+        QTest::mouseClick(button(&form, "saveButton"), Qt::LeftButton);
+        QCOMPARE(form.mode(), TDictionaryFm::Mode::Browsing);
+        QCOMPARE(form.grid()->rowCount(), 3);
+        QCOMPARE(lib.db()
+                     .scalar(QStringLiteral("select count(*) from 分类 where 名称 = ?"),
+                             {QStringLiteral("历史")})
+                     .toInt(),
+                 1);
+        QCOMPARE(form.field(0)->text(), QStringLiteral("历史"));
+
+        // Deleting the current row asks with its name and removes it.
+        messages.clear();
+        QTest::mouseClick(button(&form, "deleteButton"), Qt::LeftButton);
+        QCOMPARE(messages.texts(), QStringList{QStringLiteral("您是否要删除\" 历史\"")});
+        QCOMPARE(form.grid()->rowCount(), 2);
+    }
+
+    void itemLevelNameLockedWhileEditing()
+    {
+        TestLibrary lib;
+        QVERIFY2(lib.ok(), qPrintable(lib.error()));
+        lib.db().execute(
+            QStringLiteral("insert into 物品级别 (名称, 租金, 可借数量) values (?, ?, ?)"),
+            {QStringLiteral("贵重"), QVariant::fromValue(Money::fromYuan(1)), 1});
+        RecordingMessenger messages;
+        TRentLevelFm form;
+        QCOMPARE(form.windowTitle(), QStringLiteral("物品级别"));
+        QCOMPARE(form.grid()->rowCount(), 2);
+        form.grid()->setCurrentCell(0, 0);
+        QCOMPARE(form.field(0)->text(), QStringLiteral("普通"));
+        form.editClick();
+        QVERIFY(form.field(0)->isReadOnly());
+        QVERIFY(!form.field(1)->isReadOnly());
+        form.field(1)->setText(QStringLiteral("0.5"));
+        form.field(2)->setText(QStringLiteral("4"));
+        form.saveClick();
+        QCOMPARE(messages.texts(), QStringList());
+        QSqlQuery q =
+            lib.db().query(QStringLiteral("select 租金, 可借数量 from 物品级别 where 名称 = ?"),
+                           {QStringLiteral("普通")});
+        QVERIFY(q.next());
+        QCOMPARE(DbValue::toMoney(q.value(0)), Money::fromUnits(5000));
+        QCOMPARE(DbValue::toInt(q.value(1)), 4);
+
+        // Another level's name can be edited.
+        form.grid()->setCurrentCell(1, 0);
+        form.editClick();
+        QVERIFY(!form.field(0)->isReadOnly());
+        form.cancelClick();
+        QCOMPARE(form.mode(), TDictionaryFm::Mode::Browsing);
+        QCOMPARE(form.field(0)->text(), QStringLiteral("贵重"));
+    }
+
+    void closingWhileAddingWritesNothing()
+    {
+        TestLibrary lib;
+        QVERIFY2(lib.ok(), qPrintable(lib.error()));
+        RecordingMessenger messages;
+        auto* form = new TRdKindFm;
+        form->setAttribute(Qt::WA_DeleteOnClose);
+        form->show();
+        form->addClick();
+        form->field(0)->setText(QStringLiteral("学生"));
+        form->field(1)->setText(QStringLiteral("30"));
+        QTest::mouseClick(button(form, "exitButton"), Qt::LeftButton);
+        QCOMPARE(lib.db().scalar(QStringLiteral("select count(*) from 读者类别")).toInt(), 1);
+    }
+};
+TUSHU_TEST(DictionaryScreenTest)
+
+#include "tst_Dictionaries.moc"
