@@ -1,4 +1,9 @@
+#include "RdAddUt.h"
 #include "widgets/ScreenRegistry.h"
 
 // Screens of this folder that the main window's commands open.
-void registerReaderScreens() {}
+void registerReaderScreens()
+{
+    ScreenRegistry::instance().add(Command::AddReader,
+                                   [](QWidget* parent) { return new TRdAddFm(parent); });
+}

@@ -1,0 +1,43 @@
+// The inputs that the reader registration and editing screens share: labelled fields on a
+// grid, drop-downs filled from the lookup tables, and hiding class and faculty.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QComboBox;
+class QDateEdit;
+class QGridLayout;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QWidget;
+class ReaderRules;
+
+class ReaderFormParts
+{
+public:
+    ReaderFormParts(QWidget* owner, QGridLayout* grid) : owner_(owner), grid_(grid) {}
+
+    // Each adds a label and its input at (row, column pair); bold marks a mandatory field.
+    QLineEdit* line(int row, int col, const QString& label, const char* objectName,
+                    bool bold = false, bool readOnly = false);
+    QComboBox* choice(int row, int col, const QString& label, const char* objectName,
+                      bool bold = false);
+    QDateEdit* date(int row, int col, const QString& label, const char* objectName);
+    QPlainTextEdit* text(int row, int col, const QString& label, const char* objectName);
+    // The label added with the last input.
+    QLabel* lastLabel() const { return lastLabel_; }
+
+    // Fills the drop-downs: 性别 with 男/女, the others from their tables. A database error
+    // is shown and leaves the list empty.
+    static void fill(const ReaderRules& rules, QComboBox* gender, QComboBox* category,
+                     QComboBox* department, QComboBox* paperKind, QWidget* parent);
+
+private:
+    QLabel* label(int row, int col, const QString& text, QWidget* buddy, bool bold);
+
+    QWidget* owner_;
+    QGridLayout* grid_;
+    QLabel* lastLabel_ = nullptr;
+};
