@@ -7,6 +7,8 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlField>
 #include <QSqlQuery>
@@ -293,6 +295,21 @@ private:
     lxw_format* dateTime_;
 };
 
+// The schema tables that follow "from" or "join" in a statement, in order.
+QList<const TableDef*> tablesRead(const QString& sql)
+{
+    static const QRegularExpression re(QStringLiteral("\\b(?:from|join)\\s+([^\\s,();]+)"),
+                                       QRegularExpression::CaseInsensitiveOption |
+                                           QRegularExpression::UseUnicodePropertiesOption);
+    QList<const TableDef*> out;
+    for (auto it = re.globalMatch(sql); it.hasNext();) {
+        const TableDef* t = Schema::table(it.next().captured(1));
+        if (t && !out.contains(t))
+            out << t;
+    }
+    return out;
+}
+
 // Puts the query on its first row; false when there is none (or on error).
 bool firstRow(QSqlQuery& query)
 {
@@ -343,6 +360,11 @@ bool ExcelExport::write(QSqlQuery& query, int first, int last)
         return false;
     }
 
+    if (!QFileInfo(path_).absoluteDir().exists()) {
+        error_ = QStringLiteral("无法保存 Excel 文件 %1：文件夹不存在。").arg(shown);
+        return false;
+    }
+
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
     lxw_workbook* book = workbook_new_opt(QFile::encodeName(path_).constData(), &options);
@@ -361,16 +383,25 @@ bool ExcelExport::write(QSqlQuery& query, int first, int last)
     };
 
     SheetWriter out(book, sheet);
+    // The tables a column may come from when the driver does not say (PostgreSQL's does
+    // not): the caller's, else the schema tables the statement reads.
+    const QList<const TableDef*> named = table_.isEmpty()
+                                             ? tablesRead(query.lastQuery())
+                                             : QList<const TableDef*>{Schema::table(table_)};
     std::vector<Column> columns(size_t(last - first + 1));
     for (int i = first; i <= last; ++i) {
         const QSqlField field = record.field(i);
         Column& column = columns[size_t(i - first)];
-        const TableDef* table =
-            Schema::table(field.tableName().isEmpty() ? table_ : field.tableName());
-        if (const ColumnDef* def = table ? table->column(field.name()) : nullptr)
+        const ColumnDef* def = nullptr;
+        if (const TableDef* own = Schema::table(field.tableName()))
+            def = own->column(field.name());
+        for (qsizetype t = 0; !def && field.tableName().isEmpty() && t < named.size(); ++t)
+            def = named[t] ? named[t]->column(field.name()) : nullptr;
+        if (def)
             column.kind = kindOf(def->type);
         column.numericField = isNumberType(field.metaType().id());
-        out.header(lxw_col_t(i - first), field.name(), column);
+        // PostgreSQL folds unquoted names to lower case; the header keeps the schema's.
+        out.header(lxw_col_t(i - first), def ? def->name : field.name(), column);
     }
 
     bool have = firstRow(query);
