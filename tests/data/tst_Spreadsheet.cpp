@@ -375,7 +375,7 @@ private slots:
         for (qsizetype i = 200; i < scrambled.size() / 2; i += 7)
             scrambled[i] = char(scrambled[i] ^ 0x5A);
         QTest::newRow("xlsx with scrambled parts")
-            << QStringLiteral("bad.xlsx") << scrambled << QString();
+            << QStringLiteral("bad.xlsx") << scrambled << QStringLiteral("已损坏");
         QTest::newRow("empty xlsx") << QStringLiteral("empty.xlsx") << QByteArray()
                                     << QStringLiteral("不是有效的 Excel 工作簿");
         QTest::newRow("text named xlsx") << QStringLiteral("text.xlsx") << QByteArray("编号,名称\n")
