@@ -73,7 +73,7 @@ PickerRows run(const Database& db, const QString& table, const QStringList& colu
 
 QString itemTable(const QString& table)
 {
-    if (table == QLatin1String("图书") || table == QLatin1String("期刊"))
+    if (table == QStringLiteral("图书") || table == QStringLiteral("期刊"))
         return table;
     throw DbError(QStringLiteral("无效的物品表: %1").arg(table));
 }
@@ -138,5 +138,6 @@ PickerRows BorrowPicker::itemsByNumber(const Database& db, const QString& table,
 
 QString BorrowPicker::itemKey(const QStringList& row, const QString& keyColumn)
 {
-    return row.value(keyColumn == QLatin1String("条形码") ? kItemBarcodeColumn : kItemNumberColumn);
+    return row.value(keyColumn == QStringLiteral("条形码") ? kItemBarcodeColumn
+                                                           : kItemNumberColumn);
 }
