@@ -107,6 +107,10 @@ public:
     // them through settings() / setOperatorName() afterwards.
     explicit Lending(const Database& db = Database::shared());
 
+    // Copies settings, operator name and printer port from LoginState again (a screen does
+    // this each time it opens).
+    void reloadLoginState();
+
     LibrarySettings& settings() { return settings_; }
     const LibrarySettings& settings() const { return settings_; }
     void setOperatorName(const QString& name) { operatorName_ = name; }
