@@ -5,6 +5,7 @@
 #include "data/Schema.h"
 #include "dictionaries/DictionaryRules.h"
 #include "dictionaries/DictionaryUt.h"
+#include "widgets/ScreenRegistry.h"
 
 #include <QDir>
 #include <QLineEdit>
@@ -457,6 +458,57 @@ private slots:
         form.cancelClick();
         QCOMPARE(form.mode(), TDictionaryFm::Mode::Browsing);
         QCOMPARE(form.field(0)->text(), QStringLiteral("贵重"));
+    }
+
+    void commandsOpenTheirEditors_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("screen");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("table");
+        const struct
+        {
+            QString command;
+            const char *screen, *caption, *table;
+        } rows[] = {
+            {Command::ReaderCategories, "TRdKindFm", "读者分类设置", "读者类别"},
+            {Command::ItemLevels, "TRentLevelFm", "物品级别", "物品级别"},
+            {Command::Categories, "TBkKindFm", "分类设置", "分类"},
+            {Command::SecondCategories, "TBk2KindFm", "二级分类设置", "二级分类"},
+            {Command::Publishers, "TPubFm", "出版社名设置", "出版社名"},
+            {Command::Departments, "TDepartMentFm", "单位/部门名称设置", "单位名称"},
+            {Command::Places, "TPlaceFm", "存放位置名设置", "存放位置"},
+            {Command::Papers, "TPaperFm", "证件名设置", "证件名"},
+            {Command::SecretLevels, "TSecretLevelFm", "密级设置", "密级"},
+            {Command::Currencies, "TMoneyKindFm", "币种设置", "币种"},
+        };
+        for (const auto& r : rows)
+            QTest::newRow(r.screen) << r.command << QString::fromUtf8(r.screen)
+                                    << QString::fromUtf8(r.caption) << QString::fromUtf8(r.table);
+    }
+    void commandsOpenTheirEditors()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, screen);
+        QFETCH(QString, caption);
+        QFETCH(QString, table);
+        TestLibrary lib;
+        QVERIFY2(lib.ok(), qPrintable(lib.error()));
+        RecordingMessenger messages;
+        registerDictionaryScreens();
+        QWidget* w = ScreenRegistry::instance().open(command, nullptr);
+        QVERIFY(w);
+        QCOMPARE(w->objectName(), screen);
+        QCOMPARE(w->windowTitle(), caption);
+        auto* form = qobject_cast<TDictionaryFm*>(w);
+        QVERIFY(form);
+        QCOMPARE(form->grid()->accessibleName(), table);
+        QCOMPARE(form->grid()->rowCount(),
+                 lib.db().scalar(QStringLiteral("select count(*) from %1").arg(table)).toInt());
+        w->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!ScreenRegistry::instance().existing(command));
+        QCOMPARE(messages.texts(), QStringList());
     }
 
     void closingWhileAddingWritesNothing()

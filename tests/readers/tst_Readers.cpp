@@ -7,6 +7,7 @@
 #include "readers/RdAddUt.h"
 #include "readers/RdEditUt.h"
 #include "readers/ReaderRules.h"
+#include "widgets/ScreenRegistry.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -242,6 +243,18 @@ private slots:
         QCOMPARE(!edit.findChild<QLineEdit*>(QStringLiteral("classEdit"))->isHidden(), showClass);
         QCOMPARE(!edit.findChild<QLineEdit*>(QStringLiteral("facultyEdit"))->isHidden(),
                  showFaculty);
+    }
+
+    void addReaderCommandOpensRegistration()
+    {
+        TestLibrary lib;
+        QVERIFY2(lib.ok(), qPrintable(lib.error()));
+        RecordingMessenger messages;
+        registerReaderScreens();
+        QWidget* w = ScreenRegistry::instance().open(Command::AddReader, nullptr);
+        QVERIFY(qobject_cast<TRdAddFm*>(w));
+        QCOMPARE(w->windowTitle(), QStringLiteral("读者添加"));
+        w->close();
     }
 
     void registrationScreen()
