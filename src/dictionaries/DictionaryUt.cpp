@@ -71,6 +71,7 @@ TDictionaryFm::TDictionaryFm(const DictionaryTable& table, QWidget* parent)
     grid_->setSelectionBehavior(QAbstractItemView::SelectRows);
     grid_->setSelectionMode(QAbstractItemView::SingleSelection);
     grid_->verticalHeader()->hide();
+    grid_->horizontalHeader()->setStretchLastSection(true);
     const QStringList shown = rules_.gridColumns();
     grid_->setColumnCount(int(shown.size()));
     grid_->setHorizontalHeaderLabels(shown);
