@@ -1,5 +1,7 @@
 #include "BkBorrowUt.h"
 
+#include "DeskWidgets.h"
+
 #include "data/LoginState.h"
 #include "widgets/Messenger.h"
 #include "widgets/ScreenRegistry.h"
@@ -19,6 +21,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+using namespace DeskWidgets;
+
 namespace {
 TBkBorrowFm::Picker& readerPicker()
 {
@@ -32,46 +36,6 @@ TBkBorrowFm::Picker& itemPicker()
     return picker;
 }
 
-// A caption and a read-only field beside it, in the next cell pair of a grid.
-QLineEdit* addField(QGridLayout* grid, int index, int perRow, const QString& caption,
-                    const QString& objectName, QList<QWidget*>* group = nullptr)
-{
-    auto* label = new QLabel(caption);
-    auto* edit = new QLineEdit;
-    edit->setReadOnly(true);
-    edit->setObjectName(objectName);
-    edit->setAccessibleName(caption);
-    label->setBuddy(edit);
-    const int row = index / perRow;
-    const int col = (index % perRow) * 2;
-    grid->addWidget(label, row, col);
-    grid->addWidget(edit, row, col + 1);
-    if (group)
-        *group << label << edit;
-    return edit;
-}
-
-QPushButton* button(const QString& caption, const QString& objectName)
-{
-    auto* b = new QPushButton(caption);
-    b->setObjectName(objectName);
-    b->setAccessibleName(caption);
-    return b;
-}
-
-QRadioButton* radio(const QString& caption, const QString& objectName)
-{
-    auto* r = new QRadioButton(caption);
-    r->setObjectName(objectName);
-    r->setAccessibleName(caption);
-    return r;
-}
-
-void setShown(const QList<QWidget*>& widgets, bool shown)
-{
-    for (QWidget* w : widgets)
-        w->setVisible(shown);
-}
 } // namespace
 
 void TBkBorrowFm::setReaderPicker(Picker picker)

@@ -29,6 +29,12 @@ Returning::Returning(const Database& db)
 {
 }
 
+void Returning::reloadLoginState()
+{
+    settings_ = LoginState::instance().settings;
+    operatorName_ = LoginState::instance().OperatorName;
+}
+
 QStringList Returning::conditionChoices()
 {
     return {QStringLiteral("完好"), QStringLiteral("破损"), QStringLiteral("丢失")};

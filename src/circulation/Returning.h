@@ -86,6 +86,9 @@ public:
     // Settings and operator name are copied from LoginState::instance().
     explicit Returning(const Database& db = Database::shared());
 
+    // Copies settings and operator name from LoginState again (each time a screen opens).
+    void reloadLoginState();
+
     LibrarySettings& settings() { return settings_; }
     const LibrarySettings& settings() const { return settings_; }
     void setOperatorName(const QString& name) { operatorName_ = name; }
