@@ -114,7 +114,7 @@ const QList<LoginRules::RightColumn>& LoginRules::rightsColumns()
 
 bool LoginRules::isSuperAdministrator(const QString& name)
 {
-    return name.trimmed() == QLatin1String(kSuperAdministrator);
+    return name.trimmed() == QString::fromUtf8(kSuperAdministrator);
 }
 
 Rights LoginRules::withSuperAdministratorRights(Rights rights)
