@@ -193,7 +193,7 @@ void TMainFm::buildToolBar()
         {{"图书管理", "bookManagementButton", Command::BookManagement},
          QStyle::SP_FileDialogDetailedView},
         {{"读者管理", "readerManagementButton", Command::ReaderManagement}, QStyle::SP_DirHomeIcon},
-        {{"设置", "settingsButton", Command::LibrarySettings}, QStyle::SP_ComputerIcon},
+        {{"设置", "settingsButton", Command::LibrarySettings}, QStyle::SP_FileDialogListView},
         {{"帮助", "helpButton", {}, &E::openHelp}, QStyle::SP_DialogHelpButton},
         {{"退出", "exitButton", {}, &E::requestExit}, QStyle::SP_DialogCloseButton},
     };
