@@ -372,14 +372,16 @@ CommitResult Lending::commit(bool printReceipt)
         db_.transaction([&] {
             for (const LendingListRow& row : std::as_const(list_)) {
                 const QString table = itemTable(row.类别);
-                QSqlQuery q =
-                    db_.query(QStringLiteral("select 编号, 名称, 条形码, 物品级别, 价格 from %1 "
-                                             "where 编号 = ?")
-                                  .arg(table.isEmpty() ? kBooks : table),
-                              {row.编号});
-                if (table.isEmpty() || !q.next())
-                    throw DbError(noItemText(row.类别) + QStringLiteral(" (") + row.编号 +
-                                  QStringLiteral(")\n没有借出任何物品."));
+                const QString missing = noItemText(row.类别) + QStringLiteral(" (") + row.编号 +
+                                        QStringLiteral(")\n没有借出任何物品.");
+                if (table.isEmpty())
+                    throw DbError(missing);
+                QSqlQuery q = db_.query(QStringLiteral("select 编号, 名称, 条形码, 物品级别, 价格 "
+                                                       "from %1 where 编号 = ?")
+                                            .arg(table),
+                                        {row.编号});
+                if (!q.next())
+                    throw DbError(missing);
                 const QString title = DbValue::toText(q.value(1));
                 const QVariant price = q.value(4).isNull()
                                            ? QVariant()

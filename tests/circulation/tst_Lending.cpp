@@ -606,6 +606,30 @@ private slots:
         QCOMPARE(desk.copies(QStringLiteral("图书"), QStringLiteral("B1")), 1);
     }
 
+    // An item deleted between its check and the commit: nothing is lent, the list stays.
+    void itemDeletedBeforeCommit()
+    {
+        Desk desk;
+        QVERIFY2(desk.lib.ok(), qPrintable(desk.lib.error()));
+        addItem(desk.db(), Item());
+        Item periodical;
+        periodical.table = QStringLiteral("期刊");
+        periodical.number = QStringLiteral("Q1");
+        addItem(desk.db(), periodical);
+        QVERIFY(desk.lending.RdSearch(QStringLiteral("R1")).passed);
+        QVERIFY(desk.lending.bksearch(QStringLiteral("B1")).added);
+        desk.lending.setTable(QStringLiteral("期刊"));
+        QVERIFY(desk.lending.bksearch(QStringLiteral("Q1")).added);
+        desk.db().execute(QStringLiteral("delete from 期刊"));
+        const CommitResult r = desk.lending.commit();
+        QVERIFY(!r.done);
+        QCOMPARE(r.message,
+                 QStringLiteral("没有找到该期刊的数据,请重新输入. (Q1)\n没有借出任何物品."));
+        QCOMPARE(desk.loans(), 0);
+        QCOMPARE(desk.copies(QStringLiteral("图书"), QStringLiteral("B1")), 1);
+        QCOMPARE(desk.lending.list().size(), 2);
+    }
+
     // Printing after lending: the receipt file holds the whole receipt; a port that cannot be
     // opened changes nothing about the lending.
     void receiptAfterLending_data()
