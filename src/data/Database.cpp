@@ -2,6 +2,7 @@
 
 #include "ConnectionString.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlDriver>
@@ -21,12 +22,7 @@ QString errorText(const QSqlError& e)
 }
 } // namespace
 
-Database::Database(QString connectionName) : name_(std::move(connectionName))
-{
-    // Touches Qt SQL's connection registry first, so that it outlives a Database kept in a
-    // static (the shared connection), whose destructor still consults it at exit.
-    QSqlDatabase::contains(name_);
-}
+Database::Database(QString connectionName) : name_(std::move(connectionName)) {}
 
 Database::~Database()
 {
@@ -35,8 +31,13 @@ Database::~Database()
 
 Database& Database::shared()
 {
-    static Database db(QStringLiteral("ADOConnection1"));
-    return db;
+    // Never destroyed: static destructors run after Qt SQL's registry and drivers are gone.
+    // The connection closes while the application object is still alive instead.
+    static Database* db = [] {
+        qAddPostRoutine([] { Database::shared().close(); });
+        return new Database(QStringLiteral("ADOConnection1"));
+    }();
+    return *db;
 }
 
 QSqlDatabase Database::handle() const

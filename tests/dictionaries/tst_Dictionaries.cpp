@@ -14,9 +14,6 @@
 #include <QTest>
 
 namespace {
-// Qt SQL's connection registry must outlive the shared connection, which closes itself at
-// exit: touching the registry before main() makes it the older of the two statics.
-const bool sqlRegistryFirst = QSqlDatabase::contains(QString());
 
 const DictionaryTable& describe(const QString& table)
 {

@@ -21,9 +21,6 @@
 #include <QUuid>
 
 namespace {
-// Qt SQL's connection registry must outlive the shared connection, which closes itself at
-// exit: touching the registry before main() makes it the older of the two statics.
-const bool sqlRegistryFirst = QSqlDatabase::contains(QString());
 
 const QDateTime kNow(QDate(2026, 3, 5), QTime(9, 30, 15));
 const QString kOperator = QStringLiteral("张管理");
