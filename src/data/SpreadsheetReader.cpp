@@ -43,6 +43,19 @@ SpreadsheetReader::PoolText SpreadsheetReader::addToPool(QStringView text)
     return t;
 }
 
+SpreadsheetReader::PoolText SpreadsheetReader::addUtf8ToPool(QByteArrayView utf8)
+{
+    for (const char c : utf8) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            const QString text = QString::fromUtf8(utf8);
+            return addToPool(text);
+        }
+    }
+    PoolText t{uint32_t(pool_.size()), uint32_t(utf8.size())};
+    pool_.append(QLatin1StringView(utf8.data(), utf8.size()));
+    return t;
+}
+
 void SpreadsheetReader::setCell(int row, int column, QStringView text)
 {
     if (!text.isEmpty())

@@ -10,6 +10,7 @@
 // a message for the operator; it never crashes the program.
 #pragma once
 
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 #include <QStringView>
@@ -52,6 +53,7 @@ protected:
         uint32_t length = 0;
     };
     PoolText addToPool(QStringView text);
+    PoolText addUtf8ToPool(QByteArrayView utf8);
     void setCell(int row, int column, PoolText text);
     // Sorts the cells and builds the row index; call once all cells are set.
     void finish();

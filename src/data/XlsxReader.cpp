@@ -14,7 +14,12 @@
 #include <QHash>
 #include <QIODevice>
 #include <QXmlStreamReader>
+#include <algorithm>
+#include <charconv>
+#include <cstring>
 #include <minizip/unzip.h>
+#include <string>
+#include <vector>
 
 namespace {
 constexpr int kMaxRows = 1048576;
@@ -146,16 +151,16 @@ QString runText(QXmlStreamReader& xml)
 
 // Column number of a cell reference ("B7" -> 2, "AA1" -> 27); *row gets the row number,
 // 0 when the reference has none. Returns 0 for a reference that is no cell.
-int parseReference(QStringView ref, int* row)
+int parseReference(QByteArrayView ref, int* row)
 {
     int column = 0;
     qsizetype i = 0;
     for (; i < ref.size(); ++i) {
-        const char16_t c = ref[i].unicode();
-        if (c >= u'A' && c <= u'Z')
-            column = column * 26 + (c - u'A' + 1);
-        else if (c >= u'a' && c <= u'z')
-            column = column * 26 + (c - u'a' + 1);
+        const char c = ref[i];
+        if (c >= 'A' && c <= 'Z')
+            column = column * 26 + (c - 'A' + 1);
+        else if (c >= 'a' && c <= 'z')
+            column = column * 26 + (c - 'a' + 1);
         else
             break;
         if (column > kMaxColumns)
@@ -163,10 +168,10 @@ int parseReference(QStringView ref, int* row)
     }
     int r = 0;
     for (; i < ref.size(); ++i) {
-        const char16_t c = ref[i].unicode();
-        if (c < u'0' || c > u'9')
+        const char c = ref[i];
+        if (c < '0' || c > '9')
             return 0;
-        r = r * 10 + (c - u'0');
+        r = r * 10 + (c - '0');
         if (r > kMaxRows)
             return 0;
     }
@@ -204,6 +209,278 @@ QHash<QString, Relationship> relationships(QXmlStreamReader& xml, const QString&
     return out;
 }
 
+// Equality with a literal, the length known at compile time.
+template <qsizetype N> bool is(QByteArrayView v, const char (&literal)[N])
+{
+    return v.size() == N - 1 && std::memcmp(v.data(), literal, N - 1) == 0;
+}
+
+// A pull scanner for the worksheet part, the one that grows with the rows. It reads the
+// UTF-8 bytes as they are inflated and hands out elements and text as views into its
+// buffer, several times faster than a general XML reader. It checks what the reading needs:
+// tags that close, end tags that match their start, nothing cut off; the other parts of a
+// workbook go through QXmlStreamReader.
+class SheetScanner
+{
+public:
+    enum Token
+    {
+        StartElement,
+        EndElement,
+        Text,
+        End,
+        Error,
+    };
+
+    explicit SheetScanner(QIODevice* device) : device_(device) {}
+
+    Token next()
+    {
+        if (pendingEnd_) {
+            pendingEnd_ = false;
+            return EndElement;
+        }
+        for (;;) {
+            if (pos_ >= buf_.size() && !fill()) {
+                if (!stack_.empty())
+                    return fail(QStringLiteral("文件在 <%1> 结束之前中断")
+                                    .arg(QString::fromStdString(stack_.back())));
+                return End;
+            }
+            const char* data = buf_.constData();
+            const qsizetype size = buf_.size();
+            if (data[pos_] != '<') {
+                const qsizetype lt = QByteArrayView(data + pos_, size - pos_).indexOf('<');
+                if (lt < 0 && !atEnd_) {
+                    fill();
+                    continue;
+                }
+                const qsizetype end = lt < 0 ? size : pos_ + lt;
+                text_ = QByteArrayView(data + pos_, end - pos_);
+                cdata_ = false;
+                pos_ = end;
+                return Text;
+            }
+            const qsizetype close = markupEnd(data, size);
+            if (close < 0) {
+                if (atEnd_)
+                    return fail(QStringLiteral("标记没有结束"));
+                fill();
+                continue;
+            }
+            const QByteArrayView tag(data + pos_, close + 1 - pos_);
+            pos_ = close + 1;
+            if (tag[1] == '?')
+                continue;
+            if (tag[1] == '!') {
+                if (!tag.startsWith("<![CDATA["))
+                    continue; // a comment or a document type
+                text_ = tag.sliced(9, tag.size() - 12);
+                cdata_ = true;
+                return Text;
+            }
+            if (tag.size() > 2 && tag[1] == '/') {
+                name_ = localName(tag.sliced(2, tag.size() - 3).trimmed());
+                if (stack_.empty() || QByteArrayView(stack_.back()) != name_)
+                    return fail(
+                        QStringLiteral("</%1> 与开始标记不符").arg(QString::fromUtf8(name_)));
+                stack_.pop_back();
+                return EndElement;
+            }
+            const bool selfClosing = tag.size() > 2 && tag[tag.size() - 2] == '/';
+            const QByteArrayView inner = tag.sliced(1, tag.size() - (selfClosing ? 3 : 2));
+            qsizetype n = 0;
+            while (n < inner.size() && !isSpace(inner[n]) && inner[n] != '/')
+                ++n;
+            if (n == 0)
+                return fail(QStringLiteral("标记没有名字"));
+            name_ = localName(inner.first(n));
+            attributes_ = inner.sliced(n);
+            if (selfClosing)
+                pendingEnd_ = true;
+            else
+                stack_.emplace_back(name_.data(), size_t(name_.size()));
+            return StartElement;
+        }
+    }
+
+    QByteArrayView name() const { return name_; }
+    // The raw value of an attribute of the current start element, empty when missing.
+    QByteArrayView attribute(QByteArrayView wanted) const
+    {
+        const QByteArrayView a = attributes_;
+        qsizetype i = 0;
+        while (i < a.size()) {
+            while (i < a.size() && isSpace(a[i]))
+                ++i;
+            const qsizetype nameStart = i;
+            while (i < a.size() && a[i] != '=' && !isSpace(a[i]))
+                ++i;
+            const QByteArrayView key = localName(a.sliced(nameStart, i - nameStart));
+            while (i < a.size() && (isSpace(a[i]) || a[i] == '='))
+                ++i;
+            if (i >= a.size())
+                break;
+            const char quote = a[i];
+            if (quote != '"' && quote != '\'')
+                break;
+            const qsizetype valueEnd = a.indexOf(quote, i + 1);
+            if (valueEnd < 0)
+                break;
+            if (key.size() == wanted.size() &&
+                std::memcmp(key.data(), wanted.data(), size_t(key.size())) == 0)
+                return a.sliced(i + 1, valueEnd - i - 1);
+            i = valueEnd + 1;
+        }
+        return {};
+    }
+    QByteArrayView rawText() const { return text_; }
+    bool isCdata() const { return cdata_; }
+    const QString& errorString() const { return error_; }
+    qint64 line() const { return lines_; }
+
+    // Raises an error from the reading itself (a bad cell reference, ...).
+    Token fail(const QString& what)
+    {
+        if (error_.isEmpty())
+            error_ = what;
+        return Error;
+    }
+
+private:
+    static bool isSpace(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
+    static QByteArrayView localName(QByteArrayView qualified)
+    {
+        const qsizetype colon = qualified.indexOf(':');
+        return colon < 0 ? qualified : qualified.sliced(colon + 1);
+    }
+
+    // Position of the '>' that ends the markup at pos_, -1 when not in the buffer yet.
+    qsizetype markupEnd(const char* data, qsizetype size) const
+    {
+        const QByteArrayView rest(data + pos_, size - pos_);
+        if (rest.size() > 1 && rest[1] != '!') {
+            const void* gt = std::memchr(data + pos_ + 1, '>', size_t(size - pos_ - 1));
+            if (!gt)
+                return -1;
+            const qsizetype at = static_cast<const char*>(gt) - data;
+            // A '>' inside a quoted attribute value does not end the tag.
+            if (std::memchr(data + pos_, '"', size_t(at - pos_)) == nullptr &&
+                std::memchr(data + pos_, '\'', size_t(at - pos_)) == nullptr)
+                return at;
+        }
+        if (rest.startsWith("<!--")) {
+            const qsizetype e = rest.indexOf("-->");
+            return e < 0 ? -1 : pos_ + e + 2;
+        }
+        if (rest.startsWith("<![CDATA[")) {
+            const qsizetype e = rest.indexOf("]]>");
+            return e < 0 ? -1 : pos_ + e + 2;
+        }
+        if (rest.size() < 9 && QByteArrayView("<![CDATA[").startsWith(rest) && !atEnd_)
+            return -1;
+        char quote = 0;
+        for (qsizetype i = pos_ + 1; i < size; ++i) {
+            const char c = data[i];
+            if (quote) {
+                if (c == quote)
+                    quote = 0;
+            } else if (c == '"' || c == '\'') {
+                quote = c;
+            } else if (c == '>') {
+                return i;
+            }
+        }
+        return -1;
+    }
+
+    // Moves the unread bytes to the front and appends what the device has next.
+    bool fill()
+    {
+        if (atEnd_)
+            return false;
+        lines_ += std::count(buf_.constBegin(), buf_.constBegin() + pos_, '\n');
+        buf_.remove(0, pos_);
+        pos_ = 0;
+        const qsizetype old = buf_.size();
+        constexpr qsizetype kChunk = 1 << 18;
+        buf_.resize(old + kChunk);
+        const qint64 n = device_->read(buf_.data() + old, kChunk);
+        buf_.resize(old + std::max<qint64>(n, 0));
+        if (n <= 0)
+            atEnd_ = true;
+        return n > 0;
+    }
+
+    QIODevice* device_;
+    QByteArray buf_;
+    qsizetype pos_ = 0;
+    bool atEnd_ = false;
+    bool pendingEnd_ = false;
+    bool cdata_ = false;
+    qint64 lines_ = 1;
+    QByteArrayView name_;
+    QByteArrayView attributes_;
+    QByteArrayView text_;
+    std::vector<std::string> stack_;
+    QString error_;
+};
+
+// XML text with its character and entity references resolved.
+void appendXmlText(QString& out, QByteArrayView raw, bool cdata)
+{
+    if (cdata || !raw.contains('&')) {
+        out += QString::fromUtf8(raw);
+        return;
+    }
+    qsizetype from = 0;
+    for (qsizetype amp = raw.indexOf('&'); amp >= 0; amp = raw.indexOf('&', from)) {
+        out += QString::fromUtf8(raw.sliced(from, amp - from));
+        const qsizetype semi = raw.indexOf(';', amp);
+        if (semi < 0) {
+            from = amp;
+            break;
+        }
+        const QByteArrayView ref = raw.sliced(amp + 1, semi - amp - 1);
+        if (ref == "lt")
+            out += QLatin1Char('<');
+        else if (ref == "gt")
+            out += QLatin1Char('>');
+        else if (ref == "amp")
+            out += QLatin1Char('&');
+        else if (ref == "quot")
+            out += QLatin1Char('"');
+        else if (ref == "apos")
+            out += QLatin1Char('\'');
+        else if (ref.startsWith('#')) {
+            bool ok = false;
+            const uint code = ref.startsWith("#x") ? ref.sliced(2).toByteArray().toUInt(&ok, 16)
+                                                   : ref.sliced(1).toByteArray().toUInt(&ok, 10);
+            if (ok && code <= 0x10FFFF) {
+                const char32_t c = code;
+                out += QString::fromUcs4(&c, 1);
+            }
+        } else {
+            out += QString::fromUtf8(raw.sliced(amp, semi + 1 - amp));
+        }
+        from = semi + 1;
+    }
+    out += QString::fromUtf8(raw.sliced(from));
+}
+
+// Whole numbers that need no conversion: their text is already what the reader gives.
+bool isPlainInteger(QByteArrayView v)
+{
+    qsizetype i = v.startsWith('-') ? 1 : 0;
+    const qsizetype digits = v.size() - i;
+    if (digits < 1 || digits > 15 || (v[i] == '0' && digits > 1))
+        return false;
+    for (; i < v.size(); ++i)
+        if (v[i] < '0' || v[i] > '9')
+            return false;
+    return v != "-0";
+}
+
 // Reads the parts of one workbook and keeps the first failure as the operator's message.
 struct PartReader
 {
@@ -211,10 +488,10 @@ struct PartReader
     QString shown; // the file name as the operator knows it
     QString error;
 
-    // Runs parse over the part. False with error filled when a required part is missing or
-    // any part is damaged (bad XML, failed inflation, wrong checksum, or an error that
-    // parse raised on the reader).
-    template <typename Parse> bool read(const QString& name, bool required, Parse parse)
+    // Runs use over the inflating part; use returns its own failure as
+    // {line, message} (line 0 for none). False with error filled when a required part is
+    // missing or any part is damaged (failed inflation, wrong checksum, bad content).
+    template <typename Use> bool open(const QString& name, bool required, Use use)
     {
         ZipEntryDevice device(zip);
         switch (device.openEntry(name)) {
@@ -228,22 +505,32 @@ struct PartReader
             error = QStringLiteral("%1 已损坏或不完整（%2 无法解压）。").arg(shown, name);
             return false;
         }
-        QXmlStreamReader xml(&device);
-        parse(xml);
+        const std::pair<qint64, QString> failure = use(device);
         const int zipError = device.zipError();
         const int closeError = device.closeEntry();
         if (zipError != UNZ_OK || closeError == UNZ_CRCERROR) {
             error = QStringLiteral("%1 已损坏或不完整（%2 无法解压）。").arg(shown, name);
             return false;
         }
-        if (xml.hasError()) {
+        if (!failure.second.isEmpty()) {
             error = QStringLiteral("%1 已损坏（%2 第 %3 行：%4）。")
                         .arg(shown, name)
-                        .arg(xml.lineNumber())
-                        .arg(xml.errorString());
+                        .arg(failure.first)
+                        .arg(failure.second);
             return false;
         }
         return true;
+    }
+
+    // The same with QXmlStreamReader over the part.
+    template <typename Parse> bool read(const QString& name, bool required, Parse parse)
+    {
+        return open(name, required, [&](QIODevice& device) {
+            QXmlStreamReader xml(&device);
+            parse(xml);
+            return std::pair<qint64, QString>(xml.lineNumber(),
+                                              xml.hasError() ? xml.errorString() : QString());
+        });
     }
 };
 
@@ -258,19 +545,19 @@ enum class CellType
     Error,
 };
 
-CellType cellType(QStringView t)
+CellType cellType(QByteArrayView t)
 {
-    if (t.isEmpty() || t == QLatin1String("n"))
+    if (t.isEmpty() || t == "n")
         return CellType::Number;
-    if (t == QLatin1String("s"))
+    if (t == "s")
         return CellType::Shared;
-    if (t == QLatin1String("inlineStr"))
+    if (t == "inlineStr")
         return CellType::Inline;
-    if (t == QLatin1String("str"))
+    if (t == "str")
         return CellType::Formula;
-    if (t == QLatin1String("b"))
+    if (t == "b")
         return CellType::Boolean;
-    if (t == QLatin1String("d"))
+    if (t == "d")
         return CellType::Date;
     return CellType::Error;
 }
@@ -393,107 +680,167 @@ bool XlsxReader::open(const QString& path, QString* error)
         }))
         return fail();
 
+    // One cell from its type, style and raw value; false for a shared string that is not
+    // there.
+    auto storeCell = [&](int row, int column, CellType type, bool isDate, const QByteArray& value,
+                         bool cdata, bool hasInline, const QString& inlineText) {
+        if (hasInline) {
+            setCell(row, column, decodeEscapes(inlineText));
+            return true;
+        }
+        if (type == CellType::Shared) {
+            bool okIndex = false;
+            const uint index = value.toUInt(&okIndex);
+            if (!okIndex || index >= strings.size())
+                return false;
+            setCell(row, column, strings[index]);
+            return true;
+        }
+        if (type == CellType::Number) {
+            if (value.isEmpty())
+                return true;
+            if (!isDate && isPlainInteger(value)) {
+                setCell(row, column, addUtf8ToPool(value));
+                return true;
+            }
+            double d = 0;
+            const char* end = value.constData() + value.size();
+            const auto [stop, ec] = std::from_chars(value.constData(), end, d);
+            const bool okNumber = ec == std::errc() && stop == end;
+            QString text;
+            if (okNumber && isDate)
+                text = SheetText::serialDate(d, date1904);
+            if (text.isEmpty() && okNumber)
+                text = SheetText::number(d);
+            if (text.isEmpty())
+                appendXmlText(text, value, cdata);
+            setCell(row, column, text);
+            return true;
+        }
+        QString text;
+        appendXmlText(text, value, cdata);
+        switch (type) {
+        case CellType::Boolean:
+            if (!text.isEmpty())
+                setCell(row, column,
+                        text == QLatin1String("1") || text == QLatin1String("true")
+                            ? QStringLiteral("TRUE")
+                            : QStringLiteral("FALSE"));
+            break;
+        case CellType::Date: {
+            const QDateTime dt = QDateTime::fromString(text, Qt::ISODate);
+            if (!dt.isValid())
+                setCell(row, column, text);
+            else if (dt.time() == QTime(0, 0))
+                setCell(row, column, dt.date().toString(QStringLiteral("yyyy-MM-dd")));
+            else
+                setCell(row, column, dt.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+            break;
+        }
+        case CellType::Error:
+            setCell(row, column, text);
+            break;
+        default:
+            setCell(row, column, decodeEscapes(text));
+            break;
+        }
+        return true;
+    };
+
     // The cells.
-    if (!parts.read(sheetPart, true, [&](QXmlStreamReader& xml) {
+    if (!parts.open(sheetPart, true, [&](QIODevice& device) {
+            SheetScanner xml(&device);
             int row = 0;
             int column = 0;
-            while (!xml.atEnd()) {
-                if (xml.readNext() != QXmlStreamReader::StartElement)
+            CellType type = CellType::Number;
+            bool isDate = false;
+            bool inCell = false;
+            bool inValue = false;
+            bool inText = false;
+            bool hasInline = false;
+            int phonetic = 0;
+            QByteArray value; // raw <v> text, references unresolved
+            bool valueCdata = false;
+            QString inlineText;
+            auto failed = [&](const QString& what) {
+                xml.fail(what);
+                return std::pair<qint64, QString>(xml.line(), xml.errorString());
+            };
+            for (;;) {
+                const SheetScanner::Token token = xml.next();
+                if (token == SheetScanner::End)
+                    return std::pair<qint64, QString>(0, QString());
+                if (token == SheetScanner::Error)
+                    return std::pair<qint64, QString>(xml.line(), xml.errorString());
+                if (token == SheetScanner::Text) {
+                    if (inValue) {
+                        value += xml.rawText();
+                        valueCdata = xml.isCdata();
+                    } else if (inText && !phonetic) {
+                        appendXmlText(inlineText, xml.rawText(), xml.isCdata());
+                    }
                     continue;
-                const QStringView name = xml.name();
-                if (name == QLatin1String("row")) {
-                    const QStringView r = xml.attributes().value(QLatin1String("r"));
+                }
+                const QByteArrayView name = xml.name();
+                if (token == SheetScanner::EndElement) {
+                    if (is(name, "v")) {
+                        inValue = false;
+                    } else if (is(name, "t")) {
+                        inText = false;
+                    } else if (is(name, "rPh")) {
+                        --phonetic;
+                    } else if (is(name, "c") && inCell) {
+                        inCell = false;
+                        if (!storeCell(row, column, type, isDate, value, valueCdata, hasInline,
+                                       inlineText))
+                            return failed(QStringLiteral("共享字符串 %1 不存在")
+                                              .arg(QString::fromUtf8(value)));
+                    }
+                    continue;
+                }
+                if (is(name, "row")) {
+                    const QByteArrayView r = xml.attribute("r");
                     const int next = r.isEmpty() ? row + 1 : r.toInt();
                     if (next < 1 || next > kMaxRows)
-                        return xml.raiseError(QStringLiteral("行号 %1 无效").arg(r));
+                        return failed(QStringLiteral("行号 %1 无效").arg(QString::fromUtf8(r)));
                     row = next;
                     column = 0;
-                    continue;
-                }
-                if (name != QLatin1String("c"))
-                    continue;
-                const QXmlStreamAttributes a = xml.attributes();
-                const QStringView ref = a.value(QLatin1String("r"));
-                if (ref.isEmpty()) {
-                    ++column;
-                } else {
-                    int refRow = 0;
-                    column = parseReference(ref, &refRow);
-                    if (column == 0)
-                        return xml.raiseError(QStringLiteral("单元格 %1 无效").arg(ref));
-                    if (refRow > 0)
-                        row = refRow;
-                }
-                row = std::max(row, 1);
-                if (column > kMaxColumns)
-                    return xml.raiseError(QStringLiteral("列号无效"));
-                const CellType type = cellType(a.value(QLatin1String("t")));
-                const uint style = a.value(QLatin1String("s")).toUInt();
-                const bool isDate = style < dateStyle.size() && dateStyle[style];
-                QString value;
-                bool inlineText = false;
-                while (xml.readNextStartElement()) {
-                    if (xml.name() == QLatin1String("v")) {
-                        value = xml.readElementText();
-                    } else if (xml.name() == QLatin1String("is")) {
-                        value = runText(xml);
-                        inlineText = true;
+                } else if (is(name, "c")) {
+                    const QByteArrayView ref = xml.attribute("r");
+                    if (ref.isEmpty()) {
+                        ++column;
                     } else {
-                        xml.skipCurrentElement(); // the formula
+                        int refRow = 0;
+                        column = parseReference(ref, &refRow);
+                        if (column == 0)
+                            return failed(
+                                QStringLiteral("单元格 %1 无效").arg(QString::fromUtf8(ref)));
+                        if (refRow > 0)
+                            row = refRow;
                     }
-                }
-                if (xml.hasError())
-                    return;
-                if (inlineText) {
-                    setCell(row, column, value);
+                    row = std::max(row, 1);
+                    if (column > kMaxColumns)
+                        return failed(QStringLiteral("列号无效"));
+                    type = cellType(xml.attribute("t"));
+                    const QByteArrayView styleText = xml.attribute("s");
+                    const uint style = styleText.isEmpty() ? 0 : styleText.toUInt();
+                    isDate = style < dateStyle.size() && dateStyle[style];
+                    inCell = true;
+                    hasInline = false;
+                    value.clear();
+                    valueCdata = false;
+                    inlineText.clear();
+                    phonetic = 0;
+                } else if (!inCell) {
                     continue;
-                }
-                switch (type) {
-                case CellType::Shared: {
-                    bool okIndex = false;
-                    const uint index = value.toUInt(&okIndex);
-                    if (!okIndex || index >= strings.size())
-                        return xml.raiseError(QStringLiteral("共享字符串 %1 不存在").arg(value));
-                    setCell(row, column, strings[index]);
-                    break;
-                }
-                case CellType::Inline:
-                case CellType::Formula:
-                    setCell(row, column, decodeEscapes(value));
-                    break;
-                case CellType::Boolean:
-                    if (!value.isEmpty())
-                        setCell(row, column,
-                                value == QLatin1String("1") || value == QLatin1String("true")
-                                    ? QStringLiteral("TRUE")
-                                    : QStringLiteral("FALSE"));
-                    break;
-                case CellType::Date: {
-                    const QDateTime dt = QDateTime::fromString(value, Qt::ISODate);
-                    if (!dt.isValid())
-                        setCell(row, column, value);
-                    else if (dt.time() == QTime(0, 0))
-                        setCell(row, column, dt.date().toString(QStringLiteral("yyyy-MM-dd")));
-                    else
-                        setCell(row, column, dt.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
-                    break;
-                }
-                case CellType::Error:
-                    setCell(row, column, value);
-                    break;
-                case CellType::Number: {
-                    if (value.isEmpty())
-                        break;
-                    bool okNumber = false;
-                    const double d = value.toDouble(&okNumber);
-                    QString text;
-                    if (okNumber && isDate)
-                        text = SheetText::serialDate(d, date1904);
-                    if (text.isEmpty())
-                        text = okNumber ? SheetText::number(d) : value;
-                    setCell(row, column, text);
-                    break;
-                }
+                } else if (is(name, "v")) {
+                    inValue = true;
+                } else if (is(name, "is")) {
+                    hasInline = true;
+                } else if (is(name, "t")) {
+                    inText = hasInline;
+                } else if (is(name, "rPh")) {
+                    ++phonetic;
                 }
             }
         }))
