@@ -369,11 +369,13 @@ private slots:
               int(total.errors.size()));
         QVERIFY(total.lent > cycles / 2);
         QVERIFY(total.returned > cycles / 4);
-        QVERIFY2(total.errors.isEmpty(),
-                 qPrintable(total.errors.mid(0, 5).join(QLatin1Char('\n'))));
         QCOMPARE(invariantViolations(lib.db()), QStringList());
         QCOMPARE(Fixture::intOf(lib.db(), QStringLiteral("select count(*) from 借出记录")),
                  total.lent);
+        // Neither desk saw a failure other than losing a race (a deadlock between a lending and
+        // a return would show the operator a database error).
+        QVERIFY2(total.errors.isEmpty(),
+                 qPrintable(total.errors.mid(0, 5).join(QLatin1Char('\n'))));
     }
 
     // A desk killed at random moments while it commits five-item loans leaves each loan
