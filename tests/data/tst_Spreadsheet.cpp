@@ -179,11 +179,10 @@ private slots:
                               QStringLiteral("2008-08-08"), QStringLiteral("110101199001011234"),
                               QStringLiteral("2024-03-05 14:30:00"),
                               QStringLiteral("say \"hi\", then go"), QStringLiteral("TRUE")}));
-        QCOMPARE(
-            rowTexts(*r, 3),
-            (QStringList{QStringLiteral("B0002"), QString(), QStringLiteral("1001"),
-                         QStringLiteral("12.34"), QStringLiteral("2024-12-31"),
-                         QString(), QStringLiteral("45000"), QString(), QStringLiteral("FALSE")}));
+        QCOMPARE(rowTexts(*r, 3),
+                 (QStringList{QStringLiteral("B0002"), QString(), QStringLiteral("1001"),
+                              QStringLiteral("12.34"), QStringLiteral("2024-12-31"), QString(),
+                              QStringLiteral("45000"), QString(), QStringLiteral("FALSE")}));
         QCOMPARE(rowTexts(*r, 4), QStringList(9, QString()));
         QCOMPARE(r->cell(5, 3), QStringLiteral("0.0000001"));
         QCOMPARE(r->cell(5, 4), QStringLiteral("-12.5"));
@@ -225,7 +224,10 @@ private slots:
                           "<c r=\"C4\" t=\"str\"><f>A1&amp;\"x\"</f><v>书名x</v></c>"
                           "<c r=\"D4\" t=\"e\"><v>#N/A</v></c>"
                           "<c r=\"E4\" t=\"inlineStr\"><is><t>行内</t></is></c>"
-                          "<c r=\"F4\" t=\"b\"><v>1</v></c></row>",
+                          "<c r=\"F4\" t=\"b\"><v>1</v></c>"
+                          "<!-- a comment --><c r=\"G4\" t=\"inlineStr\"><is><t>A &amp; B "
+                          "&lt;C&gt; &#x4E2D;&#25991;</t></is></c>"
+                          "<c r=\"H4\" t=\"str\"><v><![CDATA[x<y & z]]></v></c></row>",
                           activeTab, date1904)));
         QString error;
         const auto r = SpreadsheetReader::openFile(path, &error);
@@ -245,9 +247,10 @@ private slots:
         QCOMPARE(
             rowTexts(*r, 4).mid(1),
             (QStringList{QStringLiteral("2024-02-29 08:15:00"), QStringLiteral("书名x"),
-                         QStringLiteral("#N/A"), QStringLiteral("行内"), QStringLiteral("TRUE")}));
+                         QStringLiteral("#N/A"), QStringLiteral("行内"), QStringLiteral("TRUE"),
+                         QStringLiteral("A & B <C> 中文"), QStringLiteral("x<y & z")}));
         QCOMPARE(r->rowCount(), 4);
-        QCOMPARE(r->columnCount(), 6);
+        QCOMPARE(r->columnCount(), 8);
     }
 
     void dateFormats_data()
