@@ -248,7 +248,9 @@ bool TBkBorrowFm::eventFilter(QObject* watched, QEvent* event)
 void TBkBorrowFm::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_F6) {
-        ScreenRegistry::instance().open(Command::Return, parentWidget());
+        // The returning screen is this screen's child window, so this modal screen does not
+        // block it (and closing this screen closes it too).
+        ScreenRegistry::instance().open(Command::Return, this);
         return;
     }
     QWidget::keyPressEvent(event);

@@ -168,7 +168,15 @@ void TBkReturnFm::closeEvent(QCloseEvent* event)
 void TBkReturnFm::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_F5) {
-        ScreenRegistry::instance().open(Command::Borrow, parentWidget());
+        // Opened from here the lending screen is modeless, so both desks stay usable.
+        ScreenRegistry& screens = ScreenRegistry::instance();
+        const bool existed = screens.existing(Command::Borrow) != nullptr;
+        QWidget* lending = screens.open(Command::Borrow, parentWidget());
+        if (lending && !existed) {
+            lending->hide();
+            lending->setWindowModality(Qt::NonModal);
+            lending->show();
+        }
         return;
     }
     QWidget::keyPressEvent(event);

@@ -191,6 +191,7 @@ private slots:
         QTest::keyClick(screen, Qt::Key_F5);
         auto* lending = ScreenRegistry::instance().existing(Command::Borrow);
         QVERIFY(lending);
+        QCOMPARE(lending->windowModality(), Qt::NonModal);
         QTest::keyClick(lending, Qt::Key_F6);
         QCOMPARE(ScreenRegistry::instance().existing(Command::Return), screen);
         // Closing one desk screen closes the other.
