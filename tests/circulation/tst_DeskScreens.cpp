@@ -200,6 +200,48 @@ private slots:
         QTRY_VERIFY(!watch || !watch->isVisible());
     }
 
+    // Two open loans of a reader: after the first is returned the second is current, with
+    // its own figures.
+    void secondLoanBecomesCurrent()
+    {
+        TestLibrary lib;
+        QVERIFY2(lib.ok(), qPrintable(lib.error()));
+        Reader r;
+        r.open = 2;
+        addReader(lib.db(), r);
+        addItem(lib.db(), Item());
+        Loan first;
+        first.lent = today().addDays(-3);
+        first.due = today().addDays(11);
+        first.rent = m("1");
+        addLoan(lib.db(), first);
+        Loan second = first;
+        second.item = QStringLiteral("B2");
+        second.lent = today().addDays(-20);
+        second.due = today().addDays(-6);
+        second.rent = m("0.5");
+        addLoan(lib.db(), second);
+        LoginState::instance().settings.启用租金功能 = true;
+        LoginState::instance().settings.启用超期罚金 = true;
+        RecordingMessenger messenger;
+        auto* screen =
+            qobject_cast<TBkReturnFm*>(ScreenRegistry::instance().open(Command::Return, nullptr));
+        QVERIFY(QTest::qWaitForWindowExposed(screen));
+        scan(screen->readerNumberEdit(), QStringLiteral("R1"));
+        QVERIFY(messenger.shown.isEmpty()); // the first loan is not overdue
+        QCOMPARE(child<QLineEdit>(screen, "rentEdit")->text(), QStringLiteral("3"));
+        QTest::mouseClick(child<QPushButton>(screen, "returnButton"), Qt::LeftButton);
+        QCOMPARE(messenger.texts(), QStringList{QStringLiteral("归还完毕!")});
+        QCOMPARE(child<QTableWidget>(screen, "loansTable")->rowCount(), 1);
+        QCOMPARE(child<QLineEdit>(screen, "loanItemNumberEdit")->text(), QStringLiteral("B2"));
+        QCOMPARE(child<QLineEdit>(screen, "rentalDaysEdit")->text(), QStringLiteral("20"));
+        QCOMPARE(child<QLineEdit>(screen, "rentEdit")->text(), QStringLiteral("10"));
+        QCOMPARE(child<QLineEdit>(screen, "overdueDaysEdit")->text(), QStringLiteral("6"));
+        QCOMPARE(child<QLineEdit>(screen, "fineEdit")->text(), QStringLiteral("0.6"));
+        QCOMPARE(intOf(lib.db(), QStringLiteral("select 未还数量 from 读者库")), 1);
+        QCOMPARE(moneyOf(lib.db(), QStringLiteral("select 卡内金额 from 读者库")), money("-3"));
+    }
+
     // "应用" writes both values to de.ini and into the login state; "打印测试" to a port that
     // cannot be opened says "失败!".
     void printerSettings()
@@ -240,6 +282,13 @@ private slots:
                  QStringLiteral("COM3"));
         QCOMPARE(LoginState::instance().JieChuHouDaYin, QStringLiteral("0"));
         QCOMPARE(LoginState::instance().PosPort, QStringLiteral("COM3"));
+
+        // The next lending screen starts with "借出后打印" unticked.
+        TestLibrary lib;
+        QVERIFY2(lib.ok(), qPrintable(lib.error()));
+        QWidget* lending = ScreenRegistry::instance().open(Command::Borrow, nullptr);
+        QVERIFY(lending);
+        QVERIFY(!child<QCheckBox>(lending, "printAfterCheck")->isChecked());
     }
 };
 
