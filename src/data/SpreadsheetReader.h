@@ -1,5 +1,6 @@
-// Reading the operator's spreadsheets cell by cell as text: .xlsx (minizip and
-// QXmlStreamReader), legacy .xls (FreeXL) and .csv (UTF-8 or GBK). The importers use only
+// Reading the operator's spreadsheets cell by cell as text: .xlsx (minizip, QXmlStreamReader
+// for the small parts and a byte scanner for the worksheet), legacy .xls (FreeXL) and .csv
+// (UTF-8 or GBK). The importers use only
 // this interface: the used range and the text of a cell, both counted from 1 like the
 // cells of a worksheet.
 //
