@@ -199,6 +199,17 @@ ReturnResult Returning::giveBack(const OpenLoan& loan, const ReturnEntry& entry)
                 alreadyReturned = true;
                 return; // nothing was changed; the empty transaction commits
             }
+            // Rows are locked loan, reader, item: the order the lending commit keeps too
+            // (reader, then items), so that two desks never wait on each other in a circle.
+            QString readerSql = QStringLiteral("update 读者库 set 未还数量 = 未还数量 - 1");
+            QVariantList readerValues;
+            if (rent || fineAmount) {
+                readerSql += QStringLiteral(", 卡内金额 = coalesce(卡内金额, 0) - ?");
+                readerValues << QVariant::fromValue(charge);
+            }
+            readerValues << loan.读者编号;
+            r.readerMissing =
+                db_.execute(readerSql + QStringLiteral(" where 读者编号 = ?"), readerValues) == 0;
             if (table.isEmpty()) {
                 r.itemMissing = true;
             } else if (entry.物品状况 != kLost) {
@@ -212,15 +223,6 @@ ReturnResult Returning::giveBack(const OpenLoan& loan, const ReturnEntry& entry)
                                {loan.编号})
                         .toInt() == 0;
             }
-            QString readerSql = QStringLiteral("update 读者库 set 未还数量 = 未还数量 - 1");
-            QVariantList readerValues;
-            if (rent || fineAmount) {
-                readerSql += QStringLiteral(", 卡内金额 = coalesce(卡内金额, 0) - ?");
-                readerValues << QVariant::fromValue(charge);
-            }
-            readerValues << loan.读者编号;
-            r.readerMissing =
-                db_.execute(readerSql + QStringLiteral(" where 读者编号 = ?"), readerValues) == 0;
         });
     } catch (const DbError& e) {
         r.status = ReturnResult::Refused;
