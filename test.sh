@@ -2,6 +2,7 @@
 # Installs what is missing, builds, starts a private PostgreSQL server and runs every test.
 set -euo pipefail
 cd "$(dirname "$0")"
+root=$PWD
 tools/deps.sh
 tools/build.sh
 
@@ -9,7 +10,7 @@ pgdir=$(mktemp -d /tmp/tushu-pg.XXXXXX)
 chmod 755 "$pgdir"
 port=${TUSHU_TEST_PG_PORT:-55432}
 while (exec 3<>/dev/tcp/127.0.0.1/$port) 2>/dev/null; do port=$((port + 1)); done
-cleanup() { tools/pg.sh stop "$pgdir"; rm -rf "$pgdir"; }
+cleanup() { "$root/tools/pg.sh" stop "$pgdir" || true; rm -rf "$pgdir"; }
 trap cleanup EXIT
 eval "export $(tools/pg.sh start "$pgdir" "$port")"
 export TUSHU_REQUIRE_PG=1 QT_QPA_PLATFORM=offscreen
