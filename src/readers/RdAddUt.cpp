@@ -57,10 +57,7 @@ TRdAddFm::TRdAddFm(QWidget* parent) : QWidget(parent), rules_(Database::shared()
     bar->addWidget(closeButton_);
     layout->addLayout(bar);
 
-    classBox_->setVisible(rules_.showsClass());
-    classLabel_->setVisible(rules_.showsClass());
-    facultyBox_->setVisible(rules_.showsFaculty());
-    facultyLabel_->setVisible(rules_.showsFaculty());
+    ReaderFormParts::showOptional(rules_, classBox_, classLabel_, facultyBox_, facultyLabel_);
     ReaderFormParts::fill(rules_, genderBox_, categoryBox_, departmentBox_, paperKindBox_, this);
 
     connect(readerNameEdit_, &QLineEdit::textChanged, this,
@@ -72,21 +69,10 @@ TRdAddFm::TRdAddFm(QWidget* parent) : QWidget(parent), rules_(Database::shared()
 
 ReaderFields TRdAddFm::fields() const
 {
-    ReaderFields f;
-    f.number = readerNumberEdit_->text();
-    f.name = readerNameEdit_->text();
-    f.gender = genderBox_->currentText();
-    f.category = categoryBox_->currentText();
-    f.paperKind = paperKindBox_->currentText();
-    f.paperNumber = paperNumberEdit_->text();
-    f.phone = phoneEdit_->text();
-    f.validUntil = validUntilEdit_->date();
-    f.className = classBox_->currentText();
-    f.faculty = facultyBox_->currentText();
-    f.department = departmentBox_->currentText();
-    f.address = addressEdit_->text();
-    f.remark = remarkEdit_->toPlainText();
-    return f;
+    return ReaderFormParts::gather({readerNumberEdit_, readerNameEdit_, genderBox_, categoryBox_,
+                                    paperKindBox_, paperNumberEdit_, phoneEdit_, validUntilEdit_,
+                                    departmentBox_, addressEdit_, remarkEdit_},
+                                   classBox_->currentText(), facultyBox_->currentText());
 }
 
 void TRdAddFm::InitialData()

@@ -72,10 +72,7 @@ TRdEditFm::TRdEditFm(const QString& readerNumber, QWidget* parent)
     bar->addWidget(cancelButton_);
     layout->addLayout(bar);
 
-    classEdit_->setVisible(rules_.showsClass());
-    classLabel_->setVisible(rules_.showsClass());
-    facultyEdit_->setVisible(rules_.showsFaculty());
-    facultyLabel_->setVisible(rules_.showsFaculty());
+    ReaderFormParts::showOptional(rules_, classEdit_, classLabel_, facultyEdit_, facultyLabel_);
     ReaderFormParts::fill(rules_, genderBox_, categoryBox_, departmentBox_, paperKindBox_, this);
 
     try {
@@ -120,21 +117,10 @@ void TRdEditFm::showRecord(const ReaderRecord& r)
 
 ReaderFields TRdEditFm::fields() const
 {
-    ReaderFields f;
-    f.number = numberEdit_->text();
-    f.name = nameEdit_->text();
-    f.gender = genderBox_->currentText();
-    f.category = categoryBox_->currentText();
-    f.paperKind = paperKindBox_->currentText();
-    f.paperNumber = paperNumberEdit_->text();
-    f.phone = phoneEdit_->text();
-    f.validUntil = validUntilEdit_->date();
-    f.className = classEdit_->text();
-    f.faculty = facultyEdit_->text();
-    f.department = departmentBox_->currentText();
-    f.address = addressEdit_->text();
-    f.remark = remarkEdit_->toPlainText();
-    return f;
+    return ReaderFormParts::gather({numberEdit_, nameEdit_, genderBox_, categoryBox_, paperKindBox_,
+                                    paperNumberEdit_, phoneEdit_, validUntilEdit_, departmentBox_,
+                                    addressEdit_, remarkEdit_},
+                                   classEdit_->text(), facultyEdit_->text());
 }
 
 QDateTime TRdEditFm::registeredAt() const

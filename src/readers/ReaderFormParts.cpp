@@ -80,3 +80,32 @@ void ReaderFormParts::fill(const ReaderRules& rules, QComboBox* gender, QComboBo
         Messenger::instance().error(parent, e.message());
     }
 }
+
+ReaderFields ReaderFormParts::gather(const Inputs& in, const QString& className,
+                                     const QString& faculty)
+{
+    ReaderFields f;
+    f.number = in.number->text();
+    f.name = in.name->text();
+    f.gender = in.gender->currentText();
+    f.category = in.category->currentText();
+    f.paperKind = in.paperKind->currentText();
+    f.paperNumber = in.paperNumber->text();
+    f.phone = in.phone->text();
+    f.validUntil = in.validUntil->date();
+    f.className = className;
+    f.faculty = faculty;
+    f.department = in.department->currentText();
+    f.address = in.address->text();
+    f.remark = in.remark->toPlainText();
+    return f;
+}
+
+void ReaderFormParts::showOptional(const ReaderRules& rules, QWidget* classInput,
+                                   QLabel* classLabel, QWidget* facultyInput, QLabel* facultyLabel)
+{
+    classInput->setVisible(rules.showsClass());
+    classLabel->setVisible(rules.showsClass());
+    facultyInput->setVisible(rules.showsFaculty());
+    facultyLabel->setVisible(rules.showsFaculty());
+}

@@ -13,6 +13,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QWidget;
 class ReaderRules;
+struct ReaderFields;
 
 class ReaderFormParts
 {
@@ -33,6 +34,27 @@ public:
     // is shown and leaves the list empty.
     static void fill(const ReaderRules& rules, QComboBox* gender, QComboBox* category,
                      QComboBox* department, QComboBox* paperKind, QWidget* parent);
+
+    // The inputs both screens hold alike; 班级 and 院系 differ in kind and are read by each.
+    struct Inputs
+    {
+        QLineEdit* number;
+        QLineEdit* name;
+        QComboBox* gender;
+        QComboBox* category;
+        QComboBox* paperKind;
+        QLineEdit* paperNumber;
+        QLineEdit* phone;
+        QDateEdit* validUntil;
+        QComboBox* department;
+        QLineEdit* address;
+        QPlainTextEdit* remark;
+    };
+    // The fields as entered, with 班级 and 院系 given by the caller.
+    static ReaderFields gather(const Inputs& in, const QString& className, const QString& faculty);
+    // Shows 班级 and 院系 with their labels only where the settings ask for them.
+    static void showOptional(const ReaderRules& rules, QWidget* classInput, QLabel* classLabel,
+                             QWidget* facultyInput, QLabel* facultyLabel);
 
 private:
     QLabel* label(int row, int col, const QString& text, QWidget* buddy, bool bold);
