@@ -116,19 +116,29 @@ QString ReaderRules::missing(const ReaderFields& f)
     return {};
 }
 
-bool ReaderRules::registerReader(const ReaderFields& typed, QWidget* parent) const
+std::optional<ReaderFields> ReaderRules::toStore(const ReaderFields& typed,
+                                                 const ReaderFields& hidden, QWidget* parent) const
 {
-    Messenger& m = Messenger::instance();
     const QString refused = missing(typed);
     if (!refused.isEmpty()) {
-        m.information(parent, refused);
-        return false;
+        Messenger::instance().information(parent, refused);
+        return std::nullopt;
     }
     ReaderFields f = typed;
     if (!showsClass())
-        f.className.clear();
+        f.className = hidden.className;
     if (!showsFaculty())
-        f.faculty.clear();
+        f.faculty = hidden.faculty;
+    return f;
+}
+
+bool ReaderRules::registerReader(const ReaderFields& typed, QWidget* parent) const
+{
+    Messenger& m = Messenger::instance();
+    const std::optional<ReaderFields> checked = toStore(typed, ReaderFields(), parent);
+    if (!checked)
+        return false;
+    const ReaderFields& f = *checked;
 
     QStringList columns;
     QVariantList values;
@@ -210,17 +220,11 @@ bool ReaderRules::saveEdit(const ReaderRecord& loaded, const ReaderFields& typed
                            const QDateTime& registeredAt, QWidget* parent) const
 {
     Messenger& m = Messenger::instance();
-    const QString refused = missing(typed);
-    if (!refused.isEmpty()) {
-        m.information(parent, refused);
-        return false;
-    }
     // Hidden fields keep what the row holds.
-    ReaderFields f = typed;
-    if (!showsClass())
-        f.className = loaded.fields.className;
-    if (!showsFaculty())
-        f.faculty = loaded.fields.faculty;
+    const std::optional<ReaderFields> checked = toStore(typed, loaded.fields, parent);
+    if (!checked)
+        return false;
+    const ReaderFields& f = *checked;
 
     QStringList sets;
     QVariantList values;

@@ -94,6 +94,10 @@ public:
                   const QDateTime& registeredAt, QWidget* parent = nullptr) const;
 
 private:
+    // The fields to write: nullopt (after showing why) when a mandatory one is empty;
+    // class and faculty, when the settings hide them, are taken from hidden.
+    std::optional<ReaderFields> toStore(const ReaderFields& typed, const ReaderFields& hidden,
+                                        QWidget* parent) const;
     QStringList firstColumn(const QString& table) const;
     bool hasColumn(const QString& table, const QString& column) const;
 
