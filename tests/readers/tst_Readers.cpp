@@ -25,6 +25,20 @@ namespace {
 const QDateTime kNow(QDate(2026, 3, 5), QTime(9, 30, 15));
 const QString kOperator = QStringLiteral("张管理");
 
+// Each test runs as kOperator at the fixed time kNow.
+void startAtDesk()
+{
+    LoginState::reset();
+    LoginState::instance().OperatorName = kOperator;
+    Clock::setNow(kNow);
+}
+
+void leaveDesk()
+{
+    LoginState::reset();
+    Clock::setNow({});
+}
+
 void addEngines()
 {
     QTest::addColumn<int>("engine");
@@ -63,17 +77,8 @@ class ReaderRegistrationTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void init()
-    {
-        LoginState::reset();
-        LoginState::instance().OperatorName = kOperator;
-        Clock::setNow(kNow);
-    }
-    void cleanup()
-    {
-        LoginState::reset();
-        Clock::setNow({});
-    }
+    void init() { startAtDesk(); }
+    void cleanup() { leaveDesk(); }
 
     void registersWithDefaultsAndFee_data()
     {
@@ -321,17 +326,8 @@ class ReaderEditingTest : public QObject
     }
 
 private slots:
-    void init()
-    {
-        LoginState::reset();
-        LoginState::instance().OperatorName = kOperator;
-        Clock::setNow(kNow);
-    }
-    void cleanup()
-    {
-        LoginState::reset();
-        Clock::setNow({});
-    }
+    void init() { startAtDesk(); }
+    void cleanup() { leaveDesk(); }
 
     void keepsCountersChangedMeanwhile_data() { addEngines(); }
     void keepsCountersChangedMeanwhile()
