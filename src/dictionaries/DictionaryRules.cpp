@@ -193,25 +193,12 @@ QVariantList DictionaryRules::boundValues(const QStringList& texts) const
     return values;
 }
 
-bool DictionaryRules::add(const QStringList& texts, QWidget* parent) const
+bool DictionaryRules::write(QWidget* parent, const std::function<QString()>& step) const
 {
     Messenger& m = Messenger::instance();
     try {
         QString refused;
-        db_.transaction([&] {
-            refused = refusal(texts);
-            if (!refused.isEmpty())
-                return;
-            QStringList cols, marks;
-            for (const DictionaryField& f : table_.fields) {
-                cols << f.column;
-                marks << QStringLiteral("?");
-            }
-            db_.execute(QStringLiteral("insert into %1 (%2) values (%3)")
-                            .arg(table_.table, cols.join(QStringLiteral(", ")),
-                                 marks.join(QStringLiteral(", "))),
-                        boundValues(texts));
-        });
+        db_.transaction([&] { refused = step(); });
         if (!refused.isEmpty()) {
             m.information(parent, refused);
             return false;
@@ -223,34 +210,42 @@ bool DictionaryRules::add(const QStringList& texts, QWidget* parent) const
     }
 }
 
+bool DictionaryRules::add(const QStringList& texts, QWidget* parent) const
+{
+    return write(parent, [&]() -> QString {
+        const QString refused = refusal(texts);
+        if (!refused.isEmpty())
+            return refused;
+        QStringList cols, marks;
+        for (const DictionaryField& f : table_.fields) {
+            cols << f.column;
+            marks << QStringLiteral("?");
+        }
+        db_.execute(QStringLiteral("insert into %1 (%2) values (%3)")
+                        .arg(table_.table, cols.join(QStringLiteral(", ")),
+                             marks.join(QStringLiteral(", "))),
+                    boundValues(texts));
+        return {};
+    });
+}
+
 bool DictionaryRules::change(const QString& originalName, const QStringList& texts,
                              QWidget* parent) const
 {
-    Messenger& m = Messenger::instance();
-    try {
-        QString refused;
-        db_.transaction([&] {
-            refused = refusal(texts, originalName);
-            if (!refused.isEmpty())
-                return;
-            QStringList sets;
-            for (const DictionaryField& f : table_.fields)
-                sets << f.column + QStringLiteral(" = ?");
-            QVariantList values = boundValues(texts);
-            values << originalName;
-            if (db_.execute(
-                    QStringLiteral("update %1 set %2 where %3 = ?")
-                        .arg(table_.table, sets.join(QStringLiteral(", ")), table_.nameColumn()),
-                    values) == 0)
-                refused = QStringLiteral("\"%1\"已不存在！").arg(originalName);
-        });
-        if (!refused.isEmpty()) {
-            m.information(parent, refused);
-            return false;
-        }
-        return true;
-    } catch (const DbError& e) {
-        m.error(parent, e.message());
-        return false;
-    }
+    return write(parent, [&]() -> QString {
+        const QString refused = refusal(texts, originalName);
+        if (!refused.isEmpty())
+            return refused;
+        QStringList sets;
+        for (const DictionaryField& f : table_.fields)
+            sets << f.column + QStringLiteral(" = ?");
+        QVariantList values = boundValues(texts);
+        values << originalName;
+        if (db_.execute(
+                QStringLiteral("update %1 set %2 where %3 = ?")
+                    .arg(table_.table, sets.join(QStringLiteral(", ")), table_.nameColumn()),
+                values) == 0)
+            return QStringLiteral("\"%1\"已不存在！").arg(originalName);
+        return {};
+    });
 }

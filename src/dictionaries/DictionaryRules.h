@@ -5,6 +5,8 @@
 
 #include "DictionaryTable.h"
 
+#include <functional>
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -48,6 +50,9 @@ public:
                 QWidget* parent = nullptr) const;
 
 private:
+    // Runs step in one transaction; step returns why it refused (empty when it wrote).
+    // A refusal or a database error is shown; true when written.
+    bool write(QWidget* parent, const std::function<QString()>& step) const;
     QVariantList boundValues(const QStringList& fieldTexts) const;
     bool nameTaken(const QString& name) const;
     bool exists(const QString& name) const;
