@@ -17,7 +17,10 @@
 #include <QStringView>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
+
+class QXmlStreamReader;
 
 class SpreadsheetReader
 {
@@ -106,4 +109,12 @@ QString serialDate(double serial, bool date1904);
 // Whether an .xlsx number format shows a date or time: the built-in date formats, and
 // codes with y, m, d, h or s outside quotes, brackets and escapes.
 bool isDateFormat(int numFmtId, const QString& formatCode);
+// The number format of each cell style of an .xlsx styles part (its cellXfs, in order):
+// the numFmtId and the code the part defines for it, nullopt for a built-in format.
+struct CellStyleFormat
+{
+    int numFmtId = 0;
+    std::optional<QString> formatCode;
+};
+QList<CellStyleFormat> cellStyleFormats(QXmlStreamReader& stylesXml);
 } // namespace SheetText

@@ -646,26 +646,9 @@ bool XlsxReader::open(const QString& path, QString* error)
     // Which cell styles show a date.
     std::vector<bool> dateStyle;
     if (!parts.read(stylesPart, false, [&](QXmlStreamReader& xml) {
-            QHash<int, QString> codes;
-            bool inCellXfs = false;
-            while (!xml.atEnd()) {
-                const auto token = xml.readNext();
-                if (token == QXmlStreamReader::EndElement && xml.name() == QLatin1String("cellXfs"))
-                    inCellXfs = false;
-                if (token != QXmlStreamReader::StartElement)
-                    continue;
-                const QStringView name = xml.name();
-                if (name == QLatin1String("numFmt")) {
-                    const QXmlStreamAttributes a = xml.attributes();
-                    codes.insert(a.value(QLatin1String("numFmtId")).toInt(),
-                                 a.value(QLatin1String("formatCode")).toString());
-                } else if (name == QLatin1String("cellXfs")) {
-                    inCellXfs = true;
-                } else if (name == QLatin1String("xf") && inCellXfs) {
-                    const int id = xml.attributes().value(QLatin1String("numFmtId")).toInt();
-                    dateStyle.push_back(SheetText::isDateFormat(id, codes.value(id)));
-                }
-            }
+            for (const SheetText::CellStyleFormat& f : SheetText::cellStyleFormats(xml))
+                dateStyle.push_back(
+                    SheetText::isDateFormat(f.numFmtId, f.formatCode.value_or(QString())));
         }))
         return fail();
 
@@ -847,4 +830,34 @@ bool XlsxReader::open(const QString& path, QString* error)
         return fail();
     finish();
     return true;
+}
+
+QList<SheetText::CellStyleFormat> SheetText::cellStyleFormats(QXmlStreamReader& xml)
+{
+    QList<CellStyleFormat> formats;
+    QHash<int, QString> codes;
+    bool inCellXfs = false;
+    while (!xml.atEnd()) {
+        const auto token = xml.readNext();
+        if (token == QXmlStreamReader::EndElement && xml.name() == QLatin1String("cellXfs"))
+            inCellXfs = false;
+        if (token != QXmlStreamReader::StartElement)
+            continue;
+        const QStringView name = xml.name();
+        if (name == QLatin1String("numFmt")) {
+            const QXmlStreamAttributes a = xml.attributes();
+            codes.insert(a.value(QLatin1String("numFmtId")).toInt(),
+                         a.value(QLatin1String("formatCode")).toString());
+        } else if (name == QLatin1String("cellXfs")) {
+            inCellXfs = true;
+        } else if (name == QLatin1String("xf") && inCellXfs) {
+            CellStyleFormat f;
+            f.numFmtId = xml.attributes().value(QLatin1String("numFmtId")).toInt();
+            const auto code = codes.constFind(f.numFmtId);
+            if (code != codes.constEnd())
+                f.formatCode = *code;
+            formats << f;
+        }
+    }
+    return formats;
 }

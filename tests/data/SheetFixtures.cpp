@@ -1,5 +1,7 @@
 #include "SheetFixtures.h"
 
+#include "data/SpreadsheetReader.h"
+
 #include <QFile>
 #include <QXmlStreamReader>
 #include <minizip/unzip.h>
@@ -44,27 +46,16 @@ SheetFixtures::RawSheet SheetFixtures::readRawSheet(const QString& path)
 {
     RawSheet sheet;
     // Styles: cell style number -> format code.
-    QHash<int, QString> codes{{0, QStringLiteral("General")}};
     QList<QString> styleFormats;
     {
         QXmlStreamReader xml(readZipPart(path, QStringLiteral("xl/styles.xml")));
-        bool inCellXfs = false;
-        while (!xml.atEnd()) {
-            const auto token = xml.readNext();
-            if (token == QXmlStreamReader::EndElement && xml.name() == QLatin1String("cellXfs"))
-                inCellXfs = false;
-            if (token != QXmlStreamReader::StartElement)
-                continue;
-            const auto a = xml.attributes();
-            if (xml.name() == QLatin1String("numFmt"))
-                codes.insert(a.value(QLatin1String("numFmtId")).toInt(),
-                             a.value(QLatin1String("formatCode")).toString());
-            else if (xml.name() == QLatin1String("cellXfs"))
-                inCellXfs = true;
-            else if (xml.name() == QLatin1String("xf") && inCellXfs)
-                styleFormats << codes.value(
-                    a.value(QLatin1String("numFmtId")).toInt(),
-                    QStringLiteral("built-in %1").arg(a.value(QLatin1String("numFmtId"))));
+        for (const SheetText::CellStyleFormat& f : SheetText::cellStyleFormats(xml)) {
+            if (f.formatCode)
+                styleFormats << *f.formatCode;
+            else if (f.numFmtId == 0)
+                styleFormats << QStringLiteral("General");
+            else
+                styleFormats << QStringLiteral("built-in %1").arg(f.numFmtId);
         }
     }
     const QByteArray xmlText = readZipPart(path, QStringLiteral("xl/worksheets/sheet1.xml"));
