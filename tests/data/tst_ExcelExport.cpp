@@ -64,6 +64,22 @@ void addRows(Database& db)
     });
 }
 
+// A library of its own on the given engine, holding the rows of addRows unless empty is
+// asked for, and a temporary folder for the workbooks.
+struct ExportFixture
+{
+    explicit ExportFixture(int engine, bool empty = false)
+        : lib(TestLibrary::Engine(engine), false, false)
+    {
+        if (lib.ok() && !empty)
+            addRows(lib.db());
+    }
+    QString path(const QString& name) const { return dir.filePath(name); }
+
+    TestLibrary lib;
+    QTemporaryDir dir;
+};
+
 QString money = QStringLiteral("0.00##");
 QString date = QStringLiteral("yyyy-mm-dd");
 QString dateTime = QStringLiteral("yyyy-mm-dd hh:mm:ss");
@@ -80,11 +96,10 @@ private slots:
     {
         QFETCH(int, engine);
         TUSHU_REQUIRE_ENGINE(engine);
-        TestLibrary lib(TestLibrary::Engine(engine), false, false);
+        ExportFixture f(engine);
+        TestLibrary& lib = f.lib;
         QVERIFY2(lib.ok(), qPrintable(lib.error()));
-        addRows(lib.db());
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("books.xlsx"));
+        const QString path = f.path(QStringLiteral("books.xlsx"));
         QSqlQuery q =
             lib.db().query(QStringLiteral("select 编号, 名称, 价格, 数量, 入库时间, 预定到期时间, "
                                           "isbn, 附件 from 图书 order by 编号"));
@@ -153,11 +168,10 @@ private slots:
     {
         QFETCH(int, engine);
         TUSHU_REQUIRE_ENGINE(engine);
-        TestLibrary lib(TestLibrary::Engine(engine), false, false);
+        ExportFixture f(engine);
+        TestLibrary& lib = f.lib;
         QVERIFY2(lib.ok(), qPrintable(lib.error()));
-        addRows(lib.db());
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("sums.xlsx"));
+        const QString path = f.path(QStringLiteral("sums.xlsx"));
         QSqlQuery q =
             lib.db().query(QStringLiteral("select 数量 + 1 as 数量加一, count(*) as 记录数, "
                                           "sum(价格) as 总价格, max(入库时间) as 最近 "
@@ -184,10 +198,10 @@ private slots:
     {
         QFETCH(int, engine);
         TUSHU_REQUIRE_ENGINE(engine);
-        TestLibrary lib(TestLibrary::Engine(engine), false, false);
+        ExportFixture f(engine, true);
+        TestLibrary& lib = f.lib;
         QVERIFY2(lib.ok(), qPrintable(lib.error()));
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("none.xlsx"));
+        const QString path = f.path(QStringLiteral("none.xlsx"));
         QSqlQuery q =
             lib.db().query(QStringLiteral("select 编号, 名称, 价格 from 图书 where 编号 = ?"),
                            {QStringLiteral("nothing")});
