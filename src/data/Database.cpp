@@ -308,21 +308,33 @@ int digits(const QString& s, int from, int count)
     return n;
 }
 
-// "yyyy-MM-dd" or "yyyy-MM-dd hh:mm:ss" (also with 'T'); invalid for anything else.
-QDateTime plainDateTime(const QString& s)
+// The date of "yyyy-MM-dd" or "yyyy-MM-dd ..." of 19 characters; invalid for anything else.
+QDate plainDate(const QString& s)
 {
     if ((s.size() != 10 && s.size() != 19) || s[4] != u'-' || s[7] != u'-')
         return {};
     const int year = digits(s, 0, 4), month = digits(s, 5, 2), day = digits(s, 8, 2);
-    const QDate d = year > 0 && month > 0 && day > 0 ? QDate(year, month, day) : QDate();
+    return year > 0 && month > 0 && day > 0 ? QDate(year, month, day) : QDate();
+}
+
+// The time of "yyyy-MM-dd hh:mm:ss" (also with 'T'); invalid for anything else.
+QTime plainTime(const QString& s)
+{
+    if (s.size() != 19 || (s[10] != u' ' && s[10] != u'T') || s[13] != u':' || s[16] != u':')
+        return {};
+    const int h = digits(s, 11, 2), m = digits(s, 14, 2), sec = digits(s, 17, 2);
+    return h >= 0 && m >= 0 && sec >= 0 ? QTime(h, m, sec) : QTime();
+}
+
+// "yyyy-MM-dd" or "yyyy-MM-dd hh:mm:ss" (also with 'T'); invalid for anything else.
+QDateTime plainDateTime(const QString& s)
+{
+    const QDate d = plainDate(s);
     if (!d.isValid())
         return {};
     if (s.size() == 10)
         return d.startOfDay();
-    if ((s[10] != u' ' && s[10] != u'T') || s[13] != u':' || s[16] != u':')
-        return {};
-    const int h = digits(s, 11, 2), m = digits(s, 14, 2), sec = digits(s, 17, 2);
-    const QTime t = h >= 0 && m >= 0 && sec >= 0 ? QTime(h, m, sec) : QTime();
+    const QTime t = plainTime(s);
     return t.isValid() ? QDateTime(d, t) : QDateTime();
 }
 } // namespace
@@ -396,6 +408,16 @@ QDateTime dateTimeOrNull(const QVariant& v)
 
 QDate dateOrNull(const QVariant& v)
 {
+    // Straight to a date where possible: going through QDateTime costs a time-zone lookup
+    // per value, and loan lists read two dates per row.
+    if (v.metaType().id() == QMetaType::QDate)
+        return v.toDate();
+    if (v.metaType().id() == QMetaType::QString) {
+        const QString s = v.toString();
+        const QDate d = plainDate(s);
+        if (d.isValid() && (s.size() == 10 || plainTime(s).isValid()))
+            return d;
+    }
     return dateTimeOrNull(v).date();
 }
 
