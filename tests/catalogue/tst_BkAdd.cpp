@@ -1,3 +1,4 @@
+#include "../common/PdfText.h"
 #include "../common/RecordingMessenger.h"
 #include "../common/TestLibrary.h"
 #include "../common/TestMain.h"
@@ -14,7 +15,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -22,16 +22,6 @@
 #include <memory>
 
 namespace {
-
-QString pdfText(const QString& path)
-{
-    QProcess p;
-    p.start(QStringLiteral("pdftotext"),
-            {QStringLiteral("-enc"), QStringLiteral("UTF-8"), path, QStringLiteral("-")});
-    if (!p.waitForFinished(30000) || p.exitCode() != 0)
-        return QStringLiteral("pdftotext failed: ") + QString::fromUtf8(p.readAllStandardError());
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
 
 // The entry screen, shown off screen over a new library with a recording messenger.
 struct Fixture

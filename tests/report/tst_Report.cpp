@@ -1,3 +1,4 @@
+#include "../common/PdfText.h"
 #include "../common/TestMain.h"
 #include "data/Clock.h"
 #include "report/Barcode.h"
@@ -5,22 +6,10 @@
 #include "report/ReportPreview.h"
 
 #include <QImage>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 namespace {
-// The text poppler reads out of a PDF file (pages separated by form feeds).
-QString pdfText(const QString& path)
-{
-    QProcess p;
-    p.start(QStringLiteral("pdftotext"),
-            {QStringLiteral("-enc"), QStringLiteral("UTF-8"), path, QStringLiteral("-")});
-    if (!p.waitForFinished(30000) || p.exitCode() != 0)
-        return QStringLiteral("pdftotext failed: ") + QString::fromUtf8(p.readAllStandardError());
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
-
 ReportRows bookRows(int n)
 {
     ReportRows rows({QStringLiteral("编号"), QStringLiteral("名称"), QStringLiteral("条形码"),
