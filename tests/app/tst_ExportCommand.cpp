@@ -1,10 +1,8 @@
 #include "../common/TestLibrary.h"
 #include "../common/TestMain.h"
 #include "app/ExportCommand.h"
-#include "data/LibraryInit.h"
 #include "data/SpreadsheetReader.h"
 
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -31,10 +29,7 @@ private slots:
         TestLibrary lib(TestLibrary::SQLite, true, false);
         QVERIFY2(lib.ok(), qPrintable(lib.error()));
         QString error;
-        QVERIFY2(LibraryInit::writeSettingsFile(
-                     QDir(lib.dir()).absoluteFilePath(QStringLiteral("de.ini")), lib.kind(),
-                     lib.connectionString(), &error),
-                 qPrintable(error));
+        QVERIFY2(lib.writeSettingsFile(&error), qPrintable(error));
         QTemporaryDir out;
         const QString file = out.filePath(QStringLiteral("out.xlsx"));
         QCOMPARE(runExportCommand(lib.dir(), table, file), exitCode);

@@ -1,5 +1,6 @@
 #include "TestLibrary.h"
 
+#include "data/LibraryInit.h"
 #include "data/Schema.h"
 
 #include <QDir>
@@ -101,4 +102,10 @@ QString TestLibrary::connectionString() const
         return postgresConnectionString(pgDatabase_);
     return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=%1")
         .arg(QDir(dir_.path()).absoluteFilePath(QStringLiteral("book.mdb")));
+}
+
+bool TestLibrary::writeSettingsFile(QString* error) const
+{
+    return LibraryInit::writeSettingsFile(QDir(dir()).absoluteFilePath(QStringLiteral("de.ini")),
+                                          kind(), connectionString(), error);
 }

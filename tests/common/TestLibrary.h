@@ -29,6 +29,9 @@ public:
     // Data Source names the file; "s": a PostgreSQL string).
     QString kind() const;
     QString connectionString() const;
+    // Writes de.ini into dir(), naming this library, as a program started with --dir reads
+    // it; false with error set when it cannot.
+    bool writeSettingsFile(QString* error) const;
 
     // Whether tests on PostgreSQL can run; when TUSHU_REQUIRE_PG=1 a missing server fails.
     static bool postgresConfigured();

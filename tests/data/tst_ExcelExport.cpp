@@ -4,7 +4,6 @@
 #include "SheetFixtures.h"
 #include "data/Clock.h"
 #include "data/ExcelExport.h"
-#include "data/LibraryInit.h"
 #include "data/Schema.h"
 #include "data/SpreadsheetReader.h"
 #include "data/TableExport.h"
@@ -375,10 +374,7 @@ private slots:
         TestLibrary lib(TestLibrary::Engine(engine), true, false);
         QVERIFY2(lib.ok(), qPrintable(lib.error()));
         QString error;
-        QVERIFY2(LibraryInit::writeSettingsFile(
-                     QDir(lib.dir()).absoluteFilePath(QStringLiteral("de.ini")), lib.kind(),
-                     lib.connectionString(), &error),
-                 qPrintable(error));
+        QVERIFY2(lib.writeSettingsFile(&error), qPrintable(error));
         QTemporaryDir out;
         const QString file = out.filePath(QStringLiteral("图书.xlsx"));
         const TableExport::Result result =
@@ -430,9 +426,7 @@ private slots:
         QVERIFY2(lib.ok(), qPrintable(lib.error()));
         QString error;
         if (withSettings)
-            QVERIFY(LibraryInit::writeSettingsFile(
-                QDir(lib.dir()).absoluteFilePath(QStringLiteral("de.ini")), lib.kind(),
-                lib.connectionString(), &error));
+            QVERIFY(lib.writeSettingsFile(&error));
         QTemporaryDir out;
         const QString file = out.filePath(QStringLiteral("x.xlsx"));
         const TableExport::Result result = TableExport::run(lib.dir(), table, file);
