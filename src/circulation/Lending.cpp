@@ -416,8 +416,6 @@ CommitResult Lending::commit(bool printReceipt)
                                       .arg(DbValue::toText(title), row->编号));
                 }
                 const QString key = table + QLatin1Char('\n') + row->编号;
-                if (items.contains(key))
-                    continue;
                 QSqlQuery q = db_.query(QStringLiteral("select 编号, 名称, 条形码, 物品级别, 价格 "
                                                        "from %1 where 编号 = ?")
                                             .arg(table),
