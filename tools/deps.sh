@@ -7,7 +7,7 @@ PACKAGES=(
   libqt6sql6-sqlite libqt6sql6-psql libqt6sql6-odbc tdsodbc
   qt6-5compat-dev qt6-charts-dev qt6-image-formats-plugins
   libxlsxwriter-dev libminizip-dev libfreexl-dev libzint-dev
-  fonts-wqy-microhei
+  fonts-wqy-microhei qt6-translations-l10n
   postgresql
   poppler-utils xdg-utils
 )

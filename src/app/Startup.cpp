@@ -9,6 +9,7 @@
 #include "data/SettingsFile.h"
 #include "widgets/Messenger.h"
 #include "widgets/ScreenRegistry.h"
+#include "widgets/Translations.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -93,6 +94,7 @@ int runProgram(int argc, char** argv, const Startup::Options& o)
     QApplication app(argc, argv);
     setApplicationNames();
     loadChineseFont();
+    installChineseTranslations();
 
     LoginState& state = LoginState::instance();
     if (!o.dir.isEmpty()) {

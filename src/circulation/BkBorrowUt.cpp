@@ -1,5 +1,7 @@
 #include "BkBorrowUt.h"
 
+#include "BkReturnUt.h"
+
 #include "DeskWidgets.h"
 
 #include "data/LoginState.h"
@@ -205,7 +207,7 @@ void TBkBorrowFm::showEvent(QShowEvent* event)
     enterRunsItemCheck_ = login.WinA == QLatin1String("1");
     itemEnterLabel_->setVisible(enterRunsItemCheck_);
     confirmButton_->setVisible(!enterRunsItemCheck_);
-    printAfterCheck_->setChecked(login.JieChuHouDaYin == QLatin1String("1"));
+    applyPrinterDefault();
     const LibrarySettings& s = lending_.settings();
     setShown(balanceWidgets_, s.启用租金功能);
     setShown(categoryRentWidgets_, s.启用租金功能 && s.启用读者租金);
@@ -248,12 +250,27 @@ bool TBkBorrowFm::eventFilter(QObject* watched, QEvent* event)
 void TBkBorrowFm::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_F6) {
-        // The returning screen is this screen's child window, so this modal screen does not
-        // block it (and closing this screen closes it too).
-        ScreenRegistry::instance().open(Command::Return, this);
+        // A new returning screen is this screen's child window, so a modal lending screen
+        // does not block it (and closing this screen closes it too). Beside a returning
+        // screen opened first, this screen is modeless.
+        if (auto* returning =
+                qobject_cast<TBkReturnFm*>(ScreenRegistry::instance().open(Command::Return, this)))
+            returning->focusNextScan();
         return;
     }
     QWidget::keyPressEvent(event);
+}
+
+void TBkBorrowFm::focusNextScan()
+{
+    QLineEdit* next = itemArea_->isEnabled() ? itemEdit_ : readerNumberEdit_;
+    next->setFocus();
+    next->selectAll();
+}
+
+void TBkBorrowFm::applyPrinterDefault()
+{
+    printAfterCheck_->setChecked(LoginState::instance().JieChuHouDaYin == QLatin1String("1"));
 }
 
 void TBkBorrowFm::setItemAreaEnabled(bool on)
@@ -367,12 +384,18 @@ void TBkBorrowFm::lend()
         return;
     }
     Messenger::instance().information(this, r.message);
+    if (!r.receiptError.isEmpty())
+        Messenger::instance().error(this, r.receiptError);
     CleanData();
 }
 
 void TBkBorrowFm::removeSelected()
 {
-    const int row = listTable_->currentRow();
+    // The highlighted row, never one that only holds the keyboard focus.
+    const QModelIndexList selected = listTable_->selectionModel()->selectedRows();
+    if (selected.isEmpty())
+        return;
+    const int row = selected.first().row();
     if (row < 0 || row >= lending_.list().size())
         return;
     if (!Messenger::instance().confirm(this, lending_.removeQuestion(row), windowTitle()))

@@ -43,6 +43,11 @@ public slots:
     void RdSearch();
     void bksearch();
     void CleanData();
+    // After F5/F6 brought this screen forward: the focus where the next scan goes (the item
+    // field once a reader has passed, else the reader field).
+    void focusNextScan();
+    // Ticks "借出后打印" as the printer settings now say (they were just applied).
+    void applyPrinterDefault();
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -1,5 +1,7 @@
 #include "BkReturnUt.h"
 
+#include "BkBorrowUt.h"
+
 #include "DeskWidgets.h"
 #include "widgets/Messenger.h"
 #include "widgets/ScreenRegistry.h"
@@ -16,6 +18,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -123,11 +126,15 @@ TBkReturnFm::TBkReturnFm(QWidget* parent) : QWidget(parent)
         connect(edit, &QLineEdit::returnPressed, this, &TBkReturnFm::search);
         edit->installEventFilter(this);
     }
+    loansTable_->installEventFilter(this);
     connect(searchButton_, &QPushButton::clicked, this, &TBkReturnFm::search);
-    connect(loansTable_, &QTableWidget::cellClicked, this, [this](int row, int) {
-        if (!loans_.isEmpty())
-            showLoan(row, false);
-    });
+    // The current loan follows the grid's current row however it moves: a click, the arrow
+    // keys, Home/End, Page Up/Down.
+    connect(loansTable_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& index) {
+                if (!filling_ && !loans_.isEmpty() && index.row() != current_)
+                    showLoan(index.row(), false);
+            });
     connect(damageCheck_, &QCheckBox::toggled, damageGroup_, &QWidget::setVisible);
     connect(returnButton_, &QPushButton::clicked, this, &TBkReturnFm::giveBack);
     connect(cancelButton_, &QPushButton::clicked, this, &TBkReturnFm::CleanData);
@@ -168,22 +175,38 @@ void TBkReturnFm::closeEvent(QCloseEvent* event)
 void TBkReturnFm::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_F5) {
-        // Opened from here the lending screen is modeless, so both desks stay usable.
-        ScreenRegistry& screens = ScreenRegistry::instance();
-        const bool existed = screens.existing(Command::Borrow) != nullptr;
-        QWidget* lending = screens.open(Command::Borrow, parentWidget());
-        if (lending && !existed) {
-            lending->hide();
-            lending->setWindowModality(Qt::NonModal);
-            lending->show();
-        }
+        // Beside this screen the lending screen opens modeless (see its registration), so
+        // both desks stay usable; an open one comes to the front as it is.
+        if (auto* lending = qobject_cast<TBkBorrowFm*>(
+                ScreenRegistry::instance().open(Command::Borrow, parentWidget())))
+            lending->focusNextScan();
         return;
     }
     QWidget::keyPressEvent(event);
 }
 
+void TBkReturnFm::focusNextScan()
+{
+    if (focusField_.isEmpty()) {
+        itemNumberEdit_->setFocus();
+        itemNumberEdit_->selectAll();
+        return;
+    }
+    InitialFocus();
+}
+
 bool TBkReturnFm::eventFilter(QObject* watched, QEvent* event)
 {
+    // In a grid of whole rows Home and End go to the first and the last loan.
+    if (watched == loansTable_ && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Home || key->key() == Qt::Key_End) &&
+            key->modifiers() == Qt::NoModifier && loansTable_->rowCount() > 0) {
+            const int row = key->key() == Qt::Key_Home ? 0 : loansTable_->rowCount() - 1;
+            loansTable_->setCurrentCell(row, qMax(0, loansTable_->currentColumn()));
+            return true;
+        }
+    }
     if (event->type() == QEvent::MouseButtonRelease)
         if (auto* edit = qobject_cast<QLineEdit*>(watched))
             QTimer::singleShot(0, edit, &QLineEdit::selectAll);
@@ -229,7 +252,11 @@ void TBkReturnFm::CleanData()
     loans_.clear();
     searchOpen_ = false;
     current_ = -1;
-    loansTable_->setRowCount(0);
+    figuresValid_ = false;
+    {
+        const QScopedValueRollback<bool> filling(filling_, true);
+        loansTable_->setRowCount(0);
+    }
     for (QLineEdit* e : loanFields_)
         e->clear();
     placeEdit_->clear();
@@ -259,16 +286,20 @@ void TBkReturnFm::runSearch(bool showFineMessage)
         return;
     }
     searchOpen_ = true;
-    loansTable_->setRowCount(int(loans_.size()));
-    for (int i = 0; i < loans_.size(); ++i) {
-        const OpenLoan& l = loans_.at(i);
-        const QStringList cells{l.编号,       l.名称,     l.条形码,
-                                l.读者编号,   l.读者姓名, dateText(l.借阅日期),
-                                l.借阅经手人, l.类别,     dateText(l.应还日期)};
-        for (int c = 0; c < cells.size(); ++c)
-            loansTable_->setItem(i, c, new QTableWidgetItem(cells.at(c)));
+    {
+        const QScopedValueRollback<bool> filling(filling_, true);
+        loansTable_->setRowCount(int(loans_.size()));
+        for (int i = 0; i < loans_.size(); ++i) {
+            const OpenLoan& l = loans_.at(i);
+            const QStringList cells{l.编号,       l.名称,     l.条形码,
+                                    l.读者编号,   l.读者姓名, dateText(l.借阅日期),
+                                    l.借阅经手人, l.类别,     dateText(l.应还日期)};
+            for (int c = 0; c < cells.size(); ++c)
+                loansTable_->setItem(i, c, new QTableWidgetItem(cells.at(c)));
+        }
     }
     current_ = -1;
+    figuresValid_ = false;
     for (QLineEdit* e : loanFields_)
         e->clear();
     if (!loans_.isEmpty())
@@ -280,7 +311,12 @@ void TBkReturnFm::showLoan(int row, bool showFineMessage)
     if (row < 0 || row >= loans_.size())
         return;
     current_ = row;
-    loansTable_->selectRow(row);
+    figuresValid_ = false;
+    computeError_.clear();
+    {
+        const QScopedValueRollback<bool> filling(filling_, true);
+        loansTable_->selectRow(row);
+    }
     const OpenLoan& l = loans_.at(row);
     const QStringList values{l.读者编号, l.读者姓名, l.编号, l.名称, dateText(l.借阅日期)};
     for (int i = 0; i < loanFields_.size(); ++i)
@@ -293,10 +329,15 @@ void TBkReturnFm::showLoan(int row, bool showFineMessage)
         rentEdit_->setText(f.rentText());
         overdueDaysEdit_->setText(f.overdueDaysText());
         fineEdit_->setText(f.fineText());
+        figuresValid_ = true;
         const QString message = returning_.fineMessage(f);
         if (showFineMessage && !message.isEmpty())
             Messenger::instance().information(this, message);
     } catch (const DbError& e) {
+        // Never leave the previous loan's figures beside this one.
+        clearFigures();
+        placeEdit_->clear();
+        computeError_ = e.message();
         Messenger::instance().error(this, e.message());
     }
 }
@@ -305,6 +346,10 @@ void TBkReturnFm::giveBack()
 {
     if (!searchOpen_ || loans_.isEmpty() || current_ < 0)
         return;
+    if (!figuresValid_) {
+        Messenger::instance().error(this, computeError_);
+        return;
+    }
     ReturnEntry entry;
     entry.实际租期 = rentalDaysEdit_->text();
     entry.实际租金 = rentEdit_->text();

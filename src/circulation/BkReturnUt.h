@@ -32,6 +32,9 @@ public slots:
     void CleanData();
     // Puts the focus into the search field chosen by the library settings.
     void InitialFocus();
+    // After F5/F6 brought this screen forward: the focus where the next scan goes (the
+    // settings' search field, else 图书编号).
+    void focusNextScan();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -49,6 +52,11 @@ private:
     QList<OpenLoan> loans_;
     bool searchOpen_ = false;
     int current_ = -1;
+    // The figures shown belong to current_; false after its computation failed, and
+    // "归还" refuses with computeError_ until a loan computes.
+    bool figuresValid_ = false;
+    QString computeError_;
+    bool filling_ = false; // the grid is being refilled: its row changes are not the operator's
     QString focusField_;
     QString lastItem_, lastBarcode_, lastReader_;
 

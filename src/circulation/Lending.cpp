@@ -58,9 +58,13 @@ std::optional<int> optionalInt(const QVariant& v)
 
 Lending::Lending(const Database& db)
     : db_(db), settings_(LoginState::instance().settings),
-      operatorName_(LoginState::instance().OperatorName),
-      printerPort_(LoginState::instance().PosPort), table_(kBooks), key_(kByNumber)
+      operatorName_(LoginState::instance().OperatorName), table_(kBooks), key_(kByNumber)
 {
+}
+
+QString Lending::printerPort() const
+{
+    return printerPort_ ? *printerPort_ : LoginState::instance().PosPort;
 }
 
 void Lending::reloadLoginState()
@@ -68,7 +72,24 @@ void Lending::reloadLoginState()
     const LoginState& login = LoginState::instance();
     settings_ = login.settings;
     operatorName_ = login.OperatorName;
-    printerPort_ = login.PosPort;
+}
+
+void Lending::clearExpiredReservations() const
+{
+    const QDateTime now = Clock::now();
+    if (db_.engine() != DbEngine::SQLite) {
+        db_.execute(QStringLiteral("update 图书 set 预定状况 = null, 预定到期时间 = null "
+                                   "where 预定到期时间 < ?"),
+                    {now});
+        return;
+    }
+    // SQLite keeps the moment as text, written "yyyy-mm-dd hh:mm:ss" by this program and
+    // often "yyyy-mm-ddThh:mm:ss" by others, and ' ' sorts before 'T'. The first condition
+    // lets the index narrow the rows to those of today and before, in either form; the
+    // second compares the moments themselves.
+    db_.execute(QStringLiteral("update 图书 set 预定状况 = null, 预定到期时间 = null "
+                               "where 预定到期时间 < ? and datetime(预定到期时间) < ?"),
+                {now.toString(QStringLiteral("yyyy-MM-dd'T'hh:mm:ss")), now});
 }
 
 void Lending::setTable(const QString& table)
@@ -211,9 +232,7 @@ ItemCheck Lending::bksearch(const QString& itemText)
     }
     try {
         if (settings_.启用预定功能)
-            db_.execute(QStringLiteral("update 图书 set 预定状况 = null, 预定到期时间 = null "
-                                       "where 预定到期时间 < ?"),
-                        {Clock::now()});
+            clearExpiredReservations();
         QSqlQuery q = db_.query(QStringLiteral("select 编号, 名称, 条形码, 分类, 数量, 存放位置, "
                                                "出版社, 价格, 状态, 预定状况, 物品级别 from %1 "
                                                "where %2 = ?")
@@ -455,7 +474,7 @@ CommitResult Lending::commit(bool printReceipt)
     r.message = QStringLiteral("借阅完毕!");
     CleanData();
     if (printReceipt)
-        PosPrinter::printReceipt(printerPort_, settings_.图书馆名, titles, Clock::now(),
-                                 operatorName_);
+        PosPrinter::printReceipt(printerPort(), settings_.图书馆名, titles, Clock::now(),
+                                 operatorName_, &r.receiptError);
     return r;
 }

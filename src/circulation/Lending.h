@@ -98,6 +98,9 @@ struct CommitResult
     bool nothing = false; // empty list: nothing shown, nothing written
     QString message;      // "借阅完毕!" or the refusal / database error text
     int lent = 0;
+    // After a loan: the receipt printer's port did not take the receipt in time. The loan
+    // stays committed; the screen shows this after "借阅完毕!".
+    QString receiptError;
 };
 
 class Lending
@@ -107,17 +110,19 @@ public:
     // them through settings() / setOperatorName() afterwards.
     explicit Lending(const Database& db = Database::shared());
 
-    // Copies settings, operator name and printer port from LoginState again (a screen does
-    // this each time it opens).
+    // Copies settings and operator name from LoginState again (a screen does this each time
+    // it opens).
     void reloadLoginState();
 
     LibrarySettings& settings() { return settings_; }
     const LibrarySettings& settings() const { return settings_; }
     void setOperatorName(const QString& name) { operatorName_ = name; }
-    // Receipt port after a commit (LoginState PosPort by default); the receipt names the
-    // library by settings().图书馆名 and the operator by the operator name.
+    // Receipt port after a commit: LoginState's PosPort as it is when the receipt prints, so
+    // a port applied in the printer settings reaches an open lending screen; a port set here
+    // overrides it. The receipt names the library by settings().图书馆名 and the operator by
+    // the operator name.
     void setPrinterPort(const QString& port) { printerPort_ = port; }
-    QString printerPort() const { return printerPort_; }
+    QString printerPort() const;
 
     // Table of the item check: "图书" (default) or "期刊"; key column "编号" (default) or
     // "条形码". Other names are ignored (only the schema's own names reach SQL).
@@ -165,10 +170,13 @@ public:
     static QString noItemText(const QString& table);
 
 private:
+    // Lapsed reservations (预定到期时间 before now) are cleared before every item check.
+    void clearExpiredReservations() const;
+
     const Database& db_;
     LibrarySettings settings_;
     QString operatorName_;
-    QString printerPort_;
+    std::optional<QString> printerPort_;
     QString table_;
     QString key_;
     std::optional<LendingReader> reader_;

@@ -2,7 +2,17 @@
 
 #include "data/TextCodec.h"
 
+#include <QDeadlineTimer>
+#include <QFile>
 #include <QRegularExpression>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
 
 QStringList PosPrinter::portNames()
 {
@@ -97,57 +107,188 @@ QByteArray PosPrinter::testPage(const QString& softname, const QString& operator
 }
 
 namespace {
-// Opens the port for writing: a device must already exist (never create a plain file in
-// /dev); any other name is created or truncated.
-std::unique_ptr<QFile> openPort(const QString& portName, QString* error)
+int gWriteTimeoutMs = 5000;
+
+qint64 steadyMs()
 {
-    auto file = std::make_unique<QFile>(PosPrinter::devicePath(portName));
-    QIODevice::OpenMode mode = QIODevice::WriteOnly;
-    if (PosPrinter::isDeviceName(portName))
-        mode |= QIODevice::ExistingOnly;
-    else
-        mode |= QIODevice::Truncate;
-    if (portName.trimmed().isEmpty() || !file->open(mode)) {
-        if (error)
-            *error = file->errorString();
-        return nullptr;
-    }
-    return file;
+    return QDeadlineTimer::current().deadline();
 }
 
-bool writeBytes(QFile& file, const QByteArray& bytes, QString* error)
+QString systemError(int error)
 {
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
-        if (error)
-            *error = file.errorString();
-        return false;
+    return qt_error_string(error);
+}
+
+QString timeoutText(const QString& portName)
+{
+    return QStringLiteral("小票打印机端口 %1 在 %2 秒内没有接收数据,小票没有打印.")
+        .arg(portName)
+        .arg(gWriteTimeoutMs / 1000.0);
+}
+
+// Opens the port for writing. A device must already exist (never create a plain file in
+// /dev) and is opened without blocking, so neither a FIFO without reader nor a serial line
+// without carrier can hold the desk; any other name is created or truncated.
+int openPort(const QString& portName, QString* error)
+{
+    if (portName.trimmed().isEmpty()) {
+        *error = QStringLiteral("没有打印机端口.");
+        return -1;
     }
-    return true;
+    const QByteArray path = QFile::encodeName(PosPrinter::devicePath(portName));
+    struct stat st
+    {
+    };
+    const bool exists = ::stat(path.constData(), &st) == 0;
+    const bool device =
+        PosPrinter::isDeviceName(portName) ||
+        (exists && (S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)));
+    int flags = O_WRONLY | O_CLOEXEC;
+    flags |= device ? (O_NONBLOCK | O_NOCTTY) : (O_CREAT | O_TRUNC);
+    int fd;
+    do
+        fd = ::open(path.constData(), flags, 0644);
+    while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        *error = systemError(errno);
+    return fd;
+}
+
+enum class WriteResult
+{
+    Done,
+    Failed,
+    TimedOut,
+};
+
+// Writes every byte before the deadline, waiting for the port between partial writes.
+WriteResult writeAll(int fd, const QByteArray& bytes, qint64 deadline, QString* error)
+{
+    const char* p = bytes.constData();
+    qint64 left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, size_t(left));
+        if (n > 0) {
+            p += n;
+            left -= n;
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            *error = systemError(errno);
+            return WriteResult::Failed;
+        }
+        const qint64 wait = deadline - steadyMs();
+        if (wait <= 0)
+            return WriteResult::TimedOut;
+        pollfd pfd{fd, POLLOUT, 0};
+        const int ready = ::poll(&pfd, 1, int(qMin<qint64>(wait, 1000)));
+        if (ready < 0 && errno != EINTR) {
+            *error = systemError(errno);
+            return WriteResult::Failed;
+        }
+        if (ready > 0 && (pfd.revents & (POLLERR | POLLHUP | POLLNVAL))) {
+            *error = QStringLiteral("打印机端口已断开.");
+            return WriteResult::Failed;
+        }
+    }
+    return WriteResult::Done;
+}
+
+// A serial line keeps written bytes in its queue, and closing it waits until they are
+// sent: wait for the queue to empty before the deadline, else drop it so close() returns.
+WriteResult drainTerminal(int fd, qint64 deadline)
+{
+    if (!::isatty(fd))
+        return WriteResult::Done;
+    for (;;) {
+        int pending = 0;
+        if (::ioctl(fd, TIOCOUTQ, &pending) != 0 || pending == 0)
+            return WriteResult::Done;
+        if (steadyMs() >= deadline) {
+            ::tcflush(fd, TCOFLUSH);
+            return WriteResult::TimedOut;
+        }
+        ::usleep(10000);
+    }
+}
+
+void closeFd(int fd)
+{
+    if (fd >= 0)
+        ::close(fd);
 }
 } // namespace
 
+int PosPrinter::writeTimeoutMs()
+{
+    return gWriteTimeoutMs;
+}
+
+void PosPrinter::setWriteTimeoutMs(int ms)
+{
+    gWriteTimeoutMs = ms;
+}
+
 bool PosPrinter::writeTo(const QString& portName, const QByteArray& bytes, QString* error)
 {
-    std::unique_ptr<QFile> file = openPort(portName, error);
-    if (!file)
-        return false;
-    const bool ok = writeBytes(*file, bytes, error);
-    file->close();
-    return ok;
+    QString reason;
+    const qint64 deadline = steadyMs() + gWriteTimeoutMs;
+    const int fd = openPort(portName, &reason);
+    WriteResult result = WriteResult::Failed;
+    if (fd >= 0) {
+        result = writeAll(fd, bytes, deadline, &reason);
+        if (result == WriteResult::Done)
+            result = drainTerminal(fd, deadline);
+        if (result == WriteResult::TimedOut)
+            reason = timeoutText(portName);
+        if (::close(fd) != 0 && result == WriteResult::Done) {
+            reason = systemError(errno);
+            result = WriteResult::Failed;
+        }
+    }
+    if (error)
+        *error = reason;
+    return result == WriteResult::Done;
 }
 
 PosPrinter::PosPrinter(QString portName) : portName_(std::move(portName)) {}
 
-PosPrinter::~PosPrinter() = default;
+PosPrinter::~PosPrinter()
+{
+    closePort();
+}
+
+void PosPrinter::closePort()
+{
+    closeFd(fd_);
+    fd_ = -1;
+}
 
 bool PosPrinter::write(const QByteArray& bytes)
 {
-    return file_ && writeBytes(*file_, bytes, nullptr);
+    if (fd_ < 0)
+        return false;
+    QString ignored;
+    const WriteResult result = writeAll(fd_, bytes, deadline_, &ignored);
+    if (result == WriteResult::TimedOut) {
+        // The receipt is given up: the later steps do not wait again.
+        timeoutError_ = timeoutText(portName_);
+        if (::isatty(fd_))
+            ::tcflush(fd_, TCOFLUSH);
+        closePort();
+    }
+    return result == WriteResult::Done;
 }
 
 bool PosPrinter::begin(const QString& libraryName)
 {
-    file_ = openPort(portName_, nullptr);
+    closePort();
+    timeoutError_.clear();
+    deadline_ = steadyMs() + gWriteTimeoutMs;
+    QString ignored;
+    fd_ = openPort(portName_, &ignored);
     return write(receiptHeader(libraryName));
 }
 
@@ -158,20 +299,25 @@ bool PosPrinter::item(int position, const QString& title)
 
 bool PosPrinter::end(const QDateTime& moment, const QString& operatorName)
 {
-    const bool ok = write(receiptFooter(moment, operatorName));
-    if (file_)
-        file_->close();
-    file_.reset();
+    bool ok = write(receiptFooter(moment, operatorName));
+    if (ok && fd_ >= 0 && drainTerminal(fd_, deadline_) == WriteResult::TimedOut) {
+        timeoutError_ = timeoutText(portName_);
+        ok = false;
+    }
+    closePort();
     return ok;
 }
 
 bool PosPrinter::printReceipt(const QString& portName, const QString& libraryName,
                               const QStringList& titles, const QDateTime& moment,
-                              const QString& operatorName)
+                              const QString& operatorName, QString* timeoutError)
 {
     PosPrinter printer(portName);
     bool ok = printer.begin(libraryName);
     for (int i = 0; i < titles.size(); ++i)
         ok = printer.item(i + 1, titles.at(i)) && ok;
-    return printer.end(moment, operatorName) && ok;
+    ok = printer.end(moment, operatorName) && ok;
+    if (timeoutError)
+        *timeoutError = printer.timeoutError();
+    return ok;
 }

@@ -8,10 +8,8 @@
 
 #include <QByteArray>
 #include <QDateTime>
-#include <QFile>
 #include <QString>
 #include <QStringList>
-#include <memory>
 
 class PosPrinter
 {
@@ -42,24 +40,41 @@ public:
                                const QDateTime& moment, const QString& testText);
 
     // Writes the bytes to the port in one open/write/close. False with *error on failure.
+    // Device ports (LPT/COM names, or any FIFO or device file) are opened without blocking
+    // and given up after writeTimeoutMs(): a printer that is off or jammed never freezes
+    // the desk.
     static bool writeTo(const QString& portName, const QByteArray& bytes, QString* error = nullptr);
 
+    // How long a receipt may take to reach the port, in milliseconds (default 5000).
+    static int writeTimeoutMs();
+    static void setWriteTimeoutMs(int ms);
+
     // A receipt written while lending: begin, one item line per item, end. Each step is
-    // guarded on its own and fails silently (returns false); later steps still try.
+    // guarded on its own and fails silently (returns false); later steps still try, except
+    // after the port timed out, when the receipt is given up.
     explicit PosPrinter(QString portName);
     ~PosPrinter();
+    PosPrinter(const PosPrinter&) = delete;
+    PosPrinter& operator=(const PosPrinter&) = delete;
     bool begin(const QString& libraryName);
     bool item(int position, const QString& title);
     bool end(const QDateTime& moment, const QString& operatorName);
+    // Set when the port did not take the receipt in time (the one printing failure the desk
+    // reports); empty otherwise.
+    QString timeoutError() const { return timeoutError_; }
 
-    // Prints a whole lending receipt silently; false when any step failed.
+    // Prints a whole lending receipt; false when any step failed. *timeoutError receives
+    // the text of a port that did not answer in time.
     static bool printReceipt(const QString& portName, const QString& libraryName,
                              const QStringList& titles, const QDateTime& moment,
-                             const QString& operatorName);
+                             const QString& operatorName, QString* timeoutError = nullptr);
 
 private:
     bool write(const QByteArray& bytes);
+    void closePort();
 
     QString portName_;
-    std::unique_ptr<QFile> file_;
+    int fd_ = -1;
+    qint64 deadline_ = 0; // QDeadlineTimer-style milliseconds since the steady epoch
+    QString timeoutError_;
 };

@@ -1,11 +1,13 @@
 #include "PosPrtSetUt.h"
 
+#include "BkBorrowUt.h"
 #include "DeskWidgets.h"
 #include "PosPrinter.h"
 #include "data/Clock.h"
 #include "data/LoginState.h"
 #include "data/SettingsFile.h"
 #include "widgets/Messenger.h"
+#include "widgets/ScreenRegistry.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -85,6 +87,10 @@ void TPosPrtSetFm::apply()
     }
     login.JieChuHouDaYin = printAfter;
     login.PosPort = port;
+    // An open lending screen prints its next receipt with the new values.
+    if (auto* lending =
+            qobject_cast<TBkBorrowFm*>(ScreenRegistry::instance().existing(Command::Borrow)))
+        lending->applyPrinterDefault();
     Messenger::instance().information(this, QStringLiteral("修改完毕,重启软件后生效!"));
     close();
 }

@@ -20,7 +20,9 @@ bool Renewal::find(const QString& readerNumber, const QString& itemNumber)
     loan.编号 = DbValue::toText(q.value(3));
     loan.名称 = DbValue::toText(q.value(4));
     loan.借阅日期 = DbValue::dateOrNull(q.value(5));
-    loan.应还日期 = DbValue::dateOrNull(q.value(6));
+    // The date picker starts at the loan's own due date; a loan without one cannot be
+    // renewed (the conversion error), so no earlier loan's date is ever written into it.
+    loan.应还日期 = DbValue::toDate(q.value(6));
     loan_ = loan;
     return true;
 }

@@ -27,7 +27,8 @@ public:
     explicit Renewal(const Database& db) : db_(db) {}
 
     // Looks up the first open loan (lowest id) of the reader for the item number. Returns
-    // true and remembers it when found; otherwise forgets any loan found before.
+    // true and remembers it when found; otherwise forgets any loan found before. A loan
+    // whose 应还日期 is empty throws the conversion error (and is not remembered).
     bool find(const QString& readerNumber, const QString& itemNumber);
     const std::optional<RenewalLoan>& loan() const { return loan_; }
 

@@ -100,6 +100,9 @@ Money Returning::fine(int overdueDays, Money finePerDay)
 
 LoanFigures Returning::compute(const OpenLoan& loan) const
 {
+    // A loan without its dates has no rental days or overdue days to charge.
+    if (!loan.借阅日期.isValid() || !loan.应还日期.isValid())
+        throw DbError(DbValue::conversionError(QStringLiteral("Date")));
     LoanFigures f;
     const QString table = itemTable(loan.类别);
     if (!table.isEmpty()) {
@@ -148,7 +151,8 @@ ReturnResult Returning::giveBack(const OpenLoan& loan, const ReturnEntry& entry)
     Money charge;
     std::optional<Money> rent;
     if (settings_.启用租金功能) {
-        rent = Money::parse(entry.实际租金);
+        // An empty field is no rent (a loan lent without a per-day rent shows none).
+        rent = entry.实际租金.trimmed().isEmpty() ? Money() : Money::parse(entry.实际租金);
         if (!rent) {
             r.messages << refusal(QStringLiteral("实际租金"), QStringLiteral("数字"));
             return r;

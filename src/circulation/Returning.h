@@ -52,7 +52,7 @@ struct LoanFigures
 struct ReturnEntry
 {
     QString 实际租期; // must be an integer
-    QString 实际租金; // must be an amount when rent is on
+    QString 实际租金; // must be an amount when rent is on; empty counts as 0
     QString 超期罚金; // must be an amount when fines are on
     QString 物品状况 = QStringLiteral("完好");
     QString 赔偿金额; // empty = none; otherwise an amount
@@ -104,7 +104,8 @@ public:
     // days × per-day fine when days > 0, else 0.
     static Money fine(int overdueDays, Money finePerDay);
 
-    // The computed fields for a loan at Clock::today(); reads the item's 存放位置.
+    // The computed fields for a loan at Clock::today(); reads the item's 存放位置. A loan
+    // whose 借阅日期 or 应还日期 is empty throws the conversion error.
     LoanFigures compute(const OpenLoan& loan) const;
     // "超期罚金是:" + fine + " 元." when fines are on and the fine is not 0; else empty.
     QString fineMessage(const LoanFigures& figures) const;

@@ -13,8 +13,11 @@ void registerCirculationScreens()
 {
     ScreenRegistry& screens = ScreenRegistry::instance();
     installLendingPickers();
-    screens.add(
-        Command::Borrow, [](QWidget* parent) { return new TBkBorrowFm(parent); }, true);
+    // Lending is modal, except beside an open returning screen: a modal lending screen would
+    // block the returning window that F6 brings forward.
+    screens.addModalWhen(
+        Command::Borrow, [](QWidget* parent) { return new TBkBorrowFm(parent); },
+        [] { return ScreenRegistry::instance().existing(Command::Return) == nullptr; });
     screens.add(
         Command::Return, [](QWidget* parent) { return new TBkReturnFm(parent); }, false);
     screens.add(Command::PosPrinter, [](QWidget* parent) { return new TPosPrtSetFm(parent); });

@@ -8,9 +8,15 @@ ScreenRegistry& ScreenRegistry::instance()
 
 void ScreenRegistry::add(const QString& command, Factory factory, bool modal)
 {
+    addModalWhen(command, std::move(factory), [modal] { return modal; });
+}
+
+void ScreenRegistry::addModalWhen(const QString& command, Factory factory,
+                                  std::function<bool()> modalWhen)
+{
     Entry& e = entries_[command];
     e.factory = std::move(factory);
-    e.modal = modal;
+    e.modalWhen = std::move(modalWhen);
 }
 
 QWidget* ScreenRegistry::existing(const QString& command) const
@@ -31,7 +37,7 @@ QWidget* ScreenRegistry::open(const QString& command, QWidget* parent)
         screen->setAttribute(Qt::WA_DeleteOnClose);
         if (!screen->isWindow())
             screen->setWindowFlag(Qt::Window);
-        screen->setWindowModality(it->modal ? Qt::ApplicationModal : Qt::NonModal);
+        screen->setWindowModality(it->modalWhen() ? Qt::ApplicationModal : Qt::NonModal);
         it->screen = screen;
     }
     QWidget* screen = it->screen;

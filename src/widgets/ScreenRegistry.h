@@ -20,6 +20,8 @@ public:
 
     // modal: the screen blocks the rest of the application while it is open.
     void add(const QString& command, Factory factory, bool modal = true);
+    // The screen is modal when modalWhen() says so at the moment it is created.
+    void addModalWhen(const QString& command, Factory factory, std::function<bool()> modalWhen);
     bool has(const QString& command) const { return entries_.contains(command); }
 
     // Shows the command's screen, creating it when none is open; returns it (nullptr when
@@ -32,7 +34,7 @@ private:
     struct Entry
     {
         Factory factory;
-        bool modal = true;
+        std::function<bool()> modalWhen;
         QPointer<QWidget> screen;
     };
     QHash<QString, Entry> entries_;

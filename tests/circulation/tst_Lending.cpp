@@ -261,6 +261,44 @@ private slots:
                         .isNull());
     }
 
+    // A reservation end written by another program as "yyyy-mm-ddThh:mm:ss" lapses at the
+    // same moment as one in the program's own form, on both engines.
+    void reservationExpiryInEitherForm_data()
+    {
+        QTest::addColumn<int>("engine");
+        QTest::addColumn<QString>("until");
+        QTest::addColumn<bool>("expired");
+        const std::pair<const char*, bool> forms[] = {
+            {"2026-03-02T09:59:59", true}, {"2026-03-02T10:00:01", false},
+            {"2026-03-02 09:59:59", true}, {"2026-03-02 10:00:01", false},
+            {"2026-03-01T23:59:59", true}, {"2026-03-03T00:00:00", false},
+            {"2026-03-02", true},          {"2026-02-27", true},
+        };
+        for (const auto& [engine, name] :
+             {std::pair{TestLibrary::SQLite, "sqlite"}, {TestLibrary::PostgreSQL, "postgresql"}})
+            for (const auto& [until, expired] : forms)
+                QTest::addRow("%s %s", name, until)
+                    << int(engine) << QString::fromLatin1(until) << expired;
+    }
+    void reservationExpiryInEitherForm()
+    {
+        QFETCH(int, engine);
+        QFETCH(QString, until);
+        QFETCH(bool, expired);
+        TUSHU_REQUIRE_ENGINE(engine);
+        Desk desk{TestLibrary::Engine(engine)};
+        QVERIFY2(desk.lib.ok(), qPrintable(desk.lib.error()));
+        Item it;
+        it.reservedBy = QStringLiteral("R2");
+        it.reservedUntil = until;
+        addItem(desk.db(), it);
+        desk.lending.settings().启用预定功能 = true;
+        QVERIFY(desk.lending.RdSearch(QStringLiteral("R1")).passed);
+        const ItemCheck check = desk.lending.bksearch(QStringLiteral("B1"));
+        QCOMPARE(check.added, expired);
+        QCOMPARE(desk.db().scalar(QStringLiteral("select 预定状况 from 图书")).isNull(), expired);
+    }
+
     // Limit 2 for the level with one open loan of it: the first listed item passes, a
     // second is refused. A level without limit, or without a row, limits nothing.
     void levelLimit_data()

@@ -6,6 +6,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 class PosPrinterTest : public QObject
 {
     Q_OBJECT
@@ -119,6 +123,36 @@ private slots:
         QVERIFY(!printer.begin(QStringLiteral("馆")));
         QVERIFY(!printer.item(1, QStringLiteral("三国")));
         QVERIFY(!printer.end(QDateTime::currentDateTime(), QStringLiteral("甲")));
+    }
+
+    // A port that does not take the bytes never holds the desk: a FIFO without a reader
+    // fails at once, one whose reader does not read is given up after the write timeout,
+    // with the text the desk shows; the receipt then stops waiting in its later steps.
+    void portsThatDoNotAnswer()
+    {
+        QTemporaryDir dir;
+        const QString fifo = QDir(dir.path()).filePath(QStringLiteral("fifo"));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        QString error;
+        QVERIFY(!PosPrinter::writeTo(fifo, QByteArray("ab"), &error));
+        QVERIFY(!error.isEmpty());
+
+        const int reader = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK);
+        QVERIFY(reader >= 0);
+        const int oldTimeout = PosPrinter::writeTimeoutMs();
+        PosPrinter::setWriteTimeoutMs(200);
+        const QByteArray moreThanThePipeHolds(4 << 20, 'x');
+        QVERIFY(!PosPrinter::writeTo(fifo, moreThanThePipeHolds, &error));
+        QVERIFY2(error.contains(QStringLiteral("没有接收数据")), qPrintable(error));
+
+        // The pipe is full now: the receipt is given up with the port's text.
+        QString timeout;
+        QVERIFY(!PosPrinter::printReceipt(
+            fifo, QStringLiteral("馆"), {QStringLiteral("三国"), QStringLiteral("水浒")},
+            QDateTime::currentDateTime(), QStringLiteral("甲"), &timeout));
+        QVERIFY2(timeout.contains(fifo), qPrintable(timeout));
+        PosPrinter::setWriteTimeoutMs(oldTimeout);
+        ::close(reader);
     }
 };
 

@@ -179,6 +179,45 @@ private slots:
         QCOMPARE(loanRows(lib.db()), before);
     }
 
+    // A loan without 应还日期: the search shows the conversion error and "续借" stays off, so
+    // the picker's date from the loan found before is never written into this one.
+    void loanWithoutDueDateIsNotRenewed_data() { engines_data(); }
+    void loanWithoutDueDateIsNotRenewed()
+    {
+        QFETCH(int, engine);
+        TUSHU_REQUIRE_ENGINE(engine);
+        TestLibrary lib(TestLibrary::Engine(engine), true, false);
+        QVERIFY2(lib.ok(), qPrintable(lib.error()));
+        const Loans loans = addLoans(lib.db());
+        lib.db().execute(QStringLiteral("update 借出记录 set 应还日期 = null where id = ?"),
+                         {loans.otherItem});
+        const auto before = loanRows(lib.db());
+        RecordingMessenger messenger;
+
+        TXuJieFm screen(lib.db());
+        screen.show();
+        screen.readerNumberEdit->setText(QStringLiteral("R0001"));
+        screen.itemNumberEdit->setText(QStringLiteral("B0001"));
+        QTest::mouseClick(screen.findButton, Qt::LeftButton);
+        QVERIFY(screen.renewButton->isEnabled());
+        screen.itemNumberEdit->setText(QStringLiteral("B0002"));
+        QTest::mouseClick(screen.findButton, Qt::LeftButton);
+        QCOMPARE(messenger.texts(),
+                 QStringList{
+                     QStringLiteral("Could not convert variant of type (Null) into type (Date)")});
+        QVERIFY(!screen.renewButton->isEnabled());
+        QTest::mouseClick(screen.renewButton, Qt::LeftButton);
+        QCOMPARE(loanRows(lib.db()), before);
+
+        Renewal renewal(lib.db());
+        QVERIFY(renewal.find(QStringLiteral("R0001"), QStringLiteral("B0001")));
+        QVERIFY_THROWS_EXCEPTION(DbError,
+                                 renewal.find(QStringLiteral("R0001"), QStringLiteral("B0002")));
+        QVERIFY(!renewal.loan());
+        QVERIFY(!renewal.renew(QDate(2030, 1, 1)));
+        QCOMPARE(loanRows(lib.db()), before);
+    }
+
     // Which loan a search finds.
     void findsFirstOpenLoanOnly_data()
     {

@@ -274,10 +274,6 @@ private slots:
                               << "五元"
                               << ""
                               << "实际租金必须是数字,没有归还.";
-        QTest::newRow("empty rent") << "10"
-                                    << ""
-                                    << ""
-                                    << "实际租金必须是数字,没有归还.";
         QTest::newRow("compensation") << "10"
                                       << "5"
                                       << "x"
@@ -303,6 +299,44 @@ private slots:
         QCOMPARE(c.copies(), 1);
         QCOMPARE(c.open(), 1);
         QCOMPARE(c.balance(), money("10"));
+    }
+
+    // An empty 实际租金 (a loan lent without a per-day rent shows none) is no rent.
+    void emptyRentIsNoRent()
+    {
+        Counter c;
+        QVERIFY2(c.lib.ok(), qPrintable(c.lib.error()));
+        c.lib.db().execute(QStringLiteral("update 借出记录 set 租金 = null"));
+        c.returning.settings().启用租金功能 = true;
+        const LoanFigures figures = c.returning.compute(c.loan());
+        QVERIFY(figures.rentText().isEmpty());
+        const ReturnResult r = c.returning.giveBack(c.loan(), Returning::entryFor(figures));
+        QCOMPARE(r.status, ReturnResult::Returned);
+        QCOMPARE(c.returned(), QStringLiteral("是"));
+        QCOMPARE(moneyOf(c.db(), QStringLiteral("select 实际租金 from 借出记录")), Money());
+        QCOMPARE(c.balance(), money("10"));
+    }
+
+    // A loan without its lending or due date cannot be computed (the conversion error).
+    void loanWithoutDatesDoesNotCompute_data()
+    {
+        QTest::addColumn<QString>("column");
+        QTest::newRow("借阅日期") << "借阅日期";
+        QTest::newRow("应还日期") << "应还日期";
+    }
+    void loanWithoutDatesDoesNotCompute()
+    {
+        QFETCH(QString, column);
+        Counter c;
+        QVERIFY2(c.lib.ok(), qPrintable(c.lib.error()));
+        c.lib.db().execute(QStringLiteral("update 借出记录 set %1 = null").arg(column));
+        try {
+            c.returning.compute(c.loan());
+            QFAIL("computed a loan without dates");
+        } catch (const DbError& e) {
+            QCOMPARE(e.message(),
+                     QStringLiteral("Could not convert variant of type (Null) into type (Date)"));
+        }
     }
 
     // The same loan returned twice (two desks): the second return writes nothing.
