@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QNetworkReply>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -12,7 +13,6 @@
 #include <optional>
 
 class QNetworkAccessManager;
-class QNetworkReply;
 
 struct CatalogueRecord
 {

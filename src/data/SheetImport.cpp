@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QRegularExpression>
+#include <QSet>
 #include <QSqlQuery>
 #include <vector>
 

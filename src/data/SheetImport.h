@@ -18,7 +18,9 @@
 #include <QString>
 #include <QVariant>
 #include <functional>
+#include <optional>
 #include <utility>
+#include <vector>
 
 class SpreadsheetReader;
 

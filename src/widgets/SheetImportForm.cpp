@@ -77,7 +77,8 @@ SheetImportForm::SheetImportForm(const SheetImportTexts& texts,
     auto* main = new QVBoxLayout(this);
     int n = 0;
     for (const QString& text : texts.instructions)
-        main->addWidget(label(text, QStringLiteral("instruction%1").arg(++n).toLatin1()));
+        main->addWidget(
+            label(text, QStringLiteral("instruction%1").arg(++n).toLatin1().constData()));
     main->addWidget(label(QStringLiteral("A  导入  B"), "importHeading"), 0, Qt::AlignHCenter);
     auto* lists = new QGridLayout;
     lists->addWidget(label(QStringLiteral("Excel第一行"), "sheetTitlesCaption", sheetTitlesList_),

@@ -93,10 +93,6 @@ private:
     Mode mode_;
 };
 
-QByteArray local(const char* utf8)
-{
-    return CatalogueText::toLocal(QByteArray(utf8));
-}
 } // namespace
 
 class CatalogueExtractTest : public QObject
@@ -159,17 +155,17 @@ private slots:
                  {r.author, r.classNumber, r.place, r.publisher, r.year, r.summary})
                 QVERIFY2(field.isEmpty() || text.contains(field.left(1)), qPrintable(field));
             if (r.found())
-                QVERIFY(cut.contains(local("[专著]")));
+                QVERIFY(cut.contains("service_type=TAG\");"));
         }
     }
 
     void searchAddressAndRequest()
     {
-        QCOMPARE(CatalogueText::searchAddress("<form name=\"form2\" action=\"http://h/F/S1\">"),
-                 std::optional<QByteArray>("http://h/F/S1"));
-        QCOMPARE(CatalogueText::searchAddress("<form name=\"form2\" action=\"http://h"),
-                 std::nullopt);
-        QCOMPARE(CatalogueText::searchAddress("<form name=\"form1\">"), std::nullopt);
+        QCOMPARE(CatalogueText::searchAddress("<form name=\"form2\" action=\"http://h/F/S1\">")
+                     .value_or(QByteArray()),
+                 QByteArray("http://h/F/S1"));
+        QVERIFY(!CatalogueText::searchAddress("<form name=\"form2\" action=\"http://h"));
+        QVERIFY(!CatalogueText::searchAddress("<form name=\"form1\">"));
         QCOMPARE(CatalogueText::requestUrl(QStringLiteral("http://h/F/S1"),
                                            QStringLiteral(" 978 7&x=1 "))
                      .toString(QUrl::FullyEncoded),

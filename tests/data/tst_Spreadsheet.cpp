@@ -333,7 +333,7 @@ private slots:
 
     void readsLegacyXls()
     {
-        const QString path = QFINDTESTDATA("fixtures/books.xls");
+        const QString path = QFINDTESTDATA("data/fixtures/books.xls");
         QVERIFY(!path.isEmpty());
         QString error;
         const auto r = SpreadsheetReader::openFile(path, &error);
@@ -357,7 +357,7 @@ private slots:
 
     void readsActiveSheetOfLegacyXls()
     {
-        const QString path = QFINDTESTDATA("fixtures/books_second_active.xls");
+        const QString path = QFINDTESTDATA("data/fixtures/books_second_active.xls");
         QVERIFY(!path.isEmpty());
         QString error;
         const auto r = SpreadsheetReader::openFile(path, &error);
@@ -430,7 +430,7 @@ private slots:
         QTest::newRow("picture") << QStringLiteral("cover.png")
                                  << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16)
                                  << QStringLiteral("只能读取");
-        QFile xls(QFINDTESTDATA("fixtures/books.xls"));
+        QFile xls(QFINDTESTDATA("data/fixtures/books.xls"));
         xls.open(QIODevice::ReadOnly);
         const QByteArray legacy = xls.readAll();
         QTest::newRow("xls cut short")
