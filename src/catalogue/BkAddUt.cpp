@@ -1,4 +1,5 @@
 #include "BkAddUt.h"
+#include "MyNetTmUt.h"
 
 #include "BookLabel.h"
 #include "data/Clock.h"
@@ -74,9 +75,9 @@ TBkAddFm::TBkAddFm(QWidget* parent) : QWidget(parent)
     barcodeEdit_ = named(new QLineEdit, "barcodeEdit");
     onlineLookupButton_ = named(new QPushButton(QStringLiteral("ok")), "onlineLookupButton");
     onlineLookupButton_->setAccessibleName(QStringLiteral("ok"));
-    // The online lookup window is not part of this build: the command stays hidden.
+    // The command that opens the online lookup is hidden in the standard layout.
     onlineLookupButton_->setVisible(false);
-    onlineLookupButton_->setEnabled(false);
+    connect(onlineLookupButton_, &QPushButton::clicked, this, &TBkAddFm::openOnlineLookup);
     publisherCombo_ = editableList("publisherCombo");
     categoryCombo_ = editableList("categoryCombo");
     secondCategoryCombo_ = editableList("secondCategoryCombo");
@@ -406,6 +407,26 @@ void TBkAddFm::confirmNumbering()
         bookNumberEdit_->setText(*number);
     else
         Messenger::instance().error(this, error);
+}
+
+void TBkAddFm::openOnlineLookup()
+{
+    if (!onlineLookup_)
+        onlineLookup_ = new TMyNetTmFm(this);
+    onlineLookup_->show();
+    onlineLookup_->raise();
+}
+
+void TBkAddFm::setFromLookup(const QString& title, const QString& classNumber,
+                             const QString& author, const QString& publisher,
+                             const QString& barcode, const QString& summary)
+{
+    titleEdit_->setText(title);
+    classNumberEdit_->setText(classNumber);
+    authorEdit_->setText(author);
+    publisherCombo_->setEditText(publisher);
+    barcodeEdit_->setText(barcode);
+    summaryEdit_->setPlainText(summary);
 }
 
 void TBkAddFm::save()

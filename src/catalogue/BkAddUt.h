@@ -3,6 +3,7 @@
 
 #include "BookEntry.h"
 
+#include <QPointer>
 #include <QWidget>
 
 class QCheckBox;
@@ -28,6 +29,12 @@ public:
     // The fields as typed, for the rules and the label.
     BookRecord record() const;
 
+    // "ok": opens the online lookup window beside this screen, or brings it forward.
+    void openOnlineLookup();
+    // What the online lookup found; the title recomputes the pinyin initials.
+    void setFromLookup(const QString& title, const QString& classNumber, const QString& author,
+                       const QString& publisher, const QString& barcode, const QString& summary);
+
 protected:
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -50,6 +57,7 @@ private:
     QLineEdit* titleEdit_;
     QLineEdit* barcodeEdit_;
     QPushButton* onlineLookupButton_;
+    QPointer<QWidget> onlineLookup_;
     QComboBox* publisherCombo_;
     QComboBox* categoryCombo_;
     QComboBox* secondCategoryCombo_;

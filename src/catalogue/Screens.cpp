@@ -1,4 +1,5 @@
 #include "BkAddUt.h"
+#include "InExcelDataUt.h"
 #include "widgets/ScreenRegistry.h"
 
 // Screens of this folder that the main window's commands open.
@@ -6,4 +7,6 @@ void registerCatalogueScreens()
 {
     ScreenRegistry::instance().add(Command::AddBook,
                                    [](QWidget* parent) { return new TBkAddFm(parent); });
+    ScreenRegistry::instance().add(Command::ImportBooks,
+                                   [](QWidget* parent) { return new TInExcelDataFm(parent); });
 }

@@ -236,6 +236,26 @@ int Database::execute(const QString& sql, const QVariantList& values) const
     return q.numRowsAffected();
 }
 
+QSqlQuery Database::prepare(const QString& sql) const
+{
+    if (!isOpen())
+        throw DbError(QStringLiteral("数据库没有连接."));
+    QSqlQuery q(handle());
+    q.setForwardOnly(true);
+    if (!q.prepare(sql))
+        throw DbError(errorText(q.lastError()));
+    return q;
+}
+
+int Database::run(QSqlQuery& prepared, const QVariantList& values) const
+{
+    for (int i = 0; i < values.size(); ++i)
+        prepared.bindValue(i, bindable(values[i]));
+    if (!prepared.exec())
+        throw DbError(errorText(prepared.lastError()));
+    return prepared.numRowsAffected();
+}
+
 QVariant Database::scalar(const QString& sql, const QVariantList& values) const
 {
     QSqlQuery q = query(sql, values);

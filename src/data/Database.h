@@ -72,6 +72,11 @@ public:
     int execute(const QString& sql, const QVariantList& values = {}) const;
     // First column of the first row, or an invalid QVariant when there is no row.
     QVariant scalar(const QString& sql, const QVariantList& values = {}) const;
+    // For bulk paths that run one statement many times: prepare() it once, then run() it
+    // with each row's values, bound in order. Both throw DbError; run() returns the number
+    // of rows affected.
+    QSqlQuery prepare(const QString& sql) const;
+    int run(QSqlQuery& prepared, const QVariantList& values) const;
 
     // Runs work in one transaction: committed when it returns, rolled back when it throws
     // (the exception passes on). SQLite takes the write lock at once (BEGIN IMMEDIATE), so

@@ -29,6 +29,8 @@ void LoginState::readSettingsFile(const SettingsFile& file)
     Memo = file.read(part1, QStringLiteral("Memo"), zero);
     web = file.read(part1, QStringLiteral("web"), zero);
     BcCc = file.read(part1, QStringLiteral("BcCc"), zero);
+    CatalogueHost =
+        file.read(part1, QStringLiteral("CatalogueHost"), QStringLiteral("opac.nlc.cn"));
     DbKind = file.read(part1, QStringLiteral("abc"), QStringLiteral("a"));
     ConnectionString = file.read(part1, QStringLiteral("csaccess"), zero);
     if (DbKind == QLatin1String("s"))

@@ -55,6 +55,9 @@ struct LoginState
     QString JieChuHouDaYin;
     QString WinA;
     QString BcCc;
+    // The host of the online catalogue of the ISBN lookup (part1 CatalogueHost); it may
+    // carry a scheme and a port ("http://127.0.0.1:8080").
+    QString CatalogueHost;
 
     LibrarySettings settings;
     QString OperatorName;

@@ -1,9 +1,11 @@
 // Legacy Excel 97-2003 workbooks (.xls, BIFF8 in an OLE2 container) through FreeXL, which
-// reads the whole file at open and hands out typed cell values.
+// reads the whole file at open and hands out typed cell values. FreeXL does not tell which
+// sheet the workbook opens on; that one record is read here from the compound file.
 #include "SpreadsheetReader.h"
 
 #include <QDir>
 #include <QFile>
+#include <algorithm>
 #include <freexl.h>
 
 namespace {
@@ -24,6 +26,113 @@ QString freexlError(int code)
     default:
         return QStringLiteral("文件已损坏或不完整，错误码 %1").arg(code);
     }
+}
+
+// Little-endian integers of a byte array; 0 past its end.
+quint32 le(const QByteArray& b, qint64 at, int bytes)
+{
+    quint32 v = 0;
+    if (at < 0 || at + bytes > b.size())
+        return 0;
+    for (int i = bytes - 1; i >= 0; --i)
+        v = (v << 8) | quint8(b[at + i]);
+    return v;
+}
+
+// The Workbook stream of an OLE2 compound file, read through the file's allocation
+// tables; empty when the file is not as expected. Every chain is bounded by the number of
+// sectors, so a damaged table cannot loop.
+QByteArray workbookStream(const QByteArray& file)
+{
+    constexpr quint32 kEnd = 0xFFFFFFFE;
+    const int shift = int(le(file, 0x1E, 2));
+    const int miniShift = int(le(file, 0x20, 2));
+    if (shift < 7 || shift > 16 || miniShift < 1 || miniShift >= shift)
+        return {};
+    const qint64 sectorSize = qint64(1) << shift;
+    const qint64 sectors = (file.size() + sectorSize - 1) / sectorSize;
+    auto sectorAt = [&](quint32 n) { return (qint64(n) + 1) * sectorSize; };
+
+    // The allocation table: its sectors are listed in the header and the DIFAT chain.
+    QList<quint32> fatSectors;
+    for (int i = 0; i < 109; ++i)
+        fatSectors << le(file, 0x4C + i * 4, 4);
+    quint32 difat = le(file, 0x44, 4);
+    for (qint64 guard = 0; difat < kEnd && guard < sectors; ++guard) {
+        const qint64 at = sectorAt(difat);
+        for (qint64 i = 0; i + 1 < sectorSize / 4; ++i)
+            fatSectors << le(file, at + i * 4, 4);
+        difat = le(file, at + sectorSize - 4, 4);
+    }
+    fatSectors.resize(std::min<qsizetype>(fatSectors.size(), le(file, 0x2C, 4)));
+    QList<quint32> fat;
+    for (quint32 s : fatSectors)
+        for (qint64 i = 0; i < sectorSize / 4; ++i)
+            fat << le(file, sectorAt(s) + i * 4, 4);
+
+    auto chain = [&](quint32 start, const QByteArray& from, qint64 unit, auto position,
+                     const QList<quint32>& table) {
+        QByteArray out;
+        for (qint64 guard = 0;
+             start < kEnd && start < quint32(table.size()) && guard < sectors * 64; ++guard) {
+            out += from.mid(position(start), unit);
+            start = table[start];
+        }
+        return out;
+    };
+    const QByteArray directory = chain(le(file, 0x30, 4), file, sectorSize, sectorAt, fat);
+    for (qint64 e = 0; e + 128 <= directory.size(); e += 128) {
+        const int nameBytes = int(le(directory, e + 0x40, 2));
+        if (nameBytes < 2 || nameBytes > 64 || quint8(directory[e + 0x42]) != 2)
+            continue;
+        const QString name = QString::fromUtf16(
+            reinterpret_cast<const char16_t*>(directory.constData() + e), nameBytes / 2 - 1);
+        if (name != QLatin1String("Workbook") && name != QLatin1String("Book"))
+            continue;
+        const quint32 start = le(directory, e + 0x74, 4);
+        const qint64 size = le(directory, e + 0x78, 4);
+        if (size >= qint64(le(file, 0x38, 4))) // a regular stream
+            return chain(start, file, sectorSize, sectorAt, fat).left(size);
+        // A small stream lives in the mini stream, the root entry's stream.
+        const QByteArray mini = chain(le(directory, 0x74, 4), file, sectorSize, sectorAt, fat);
+        const QByteArray miniFatBytes = chain(le(file, 0x3C, 4), file, sectorSize, sectorAt, fat);
+        QList<quint32> miniFat;
+        for (qint64 i = 0; i + 4 <= miniFatBytes.size(); i += 4)
+            miniFat << le(miniFatBytes, i, 4);
+        const qint64 miniSize = qint64(1) << miniShift;
+        return chain(
+                   start, mini, miniSize, [&](quint32 n) { return qint64(n) * miniSize; }, miniFat)
+            .left(size);
+    }
+    return {};
+}
+
+// The worksheet the workbook opens on, counted as FreeXL counts sheets (worksheets only):
+// the WINDOW1 record's selected tab among the BOUNDSHEET records of the workbook globals.
+// 0 when the file does not say or names a sheet that is no worksheet.
+unsigned short activeWorksheet(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray stream = workbookStream(f.readAll());
+    int activeTab = -1;
+    QList<bool> isWorksheet; // per sheet tab
+    for (qint64 at = 0; at + 4 <= stream.size();) {
+        const quint32 id = le(stream, at, 2);
+        const qint64 length = le(stream, at + 2, 2);
+        const qint64 data = at + 4;
+        if (id == 0x000A) // EOF: the end of the globals
+            break;
+        if (id == 0x003D && activeTab < 0 && length >= 12)
+            activeTab = int(le(stream, data + 10, 2));
+        else if (id == 0x0085 && length >= 6)
+            isWorksheet << ((le(stream, data + 5, 1) & 0x0F) == 0);
+        at = data + length;
+    }
+    if (activeTab < 0 || activeTab >= isWorksheet.size() || !isWorksheet[activeTab])
+        return 0;
+    return static_cast<unsigned short>(isWorksheet.mid(0, activeTab).count(true));
 }
 
 // Closes the FreeXL handle however the reading ends.
@@ -61,7 +170,10 @@ bool XlsReader::open(const QString& path, QString* error)
     }
     unsigned int rows = 0;
     unsigned short columns = 0;
-    if ((rc = freexl_select_active_worksheet(xls.h, 0)) != FREEXL_OK ||
+    unsigned short active = activeWorksheet(path);
+    if (active >= sheets)
+        active = 0;
+    if ((rc = freexl_select_active_worksheet(xls.h, active)) != FREEXL_OK ||
         (rc = freexl_worksheet_dimensions(xls.h, &rows, &columns)) != FREEXL_OK) {
         *error = QStringLiteral("%1 不能读取：%2。").arg(shown, freexlError(rc));
         return false;

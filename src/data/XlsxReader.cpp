@@ -468,12 +468,14 @@ void appendXmlText(QString& out, QByteArrayView raw, bool cdata)
     out += QString::fromUtf8(raw.sliced(from));
 }
 
-// Whole numbers that need no conversion: their text is already what the reader gives.
+// Whole numbers that need no conversion: their text is already what the reader gives,
+// digit for digit, however long (an 18-digit ID number written by a program that keeps it
+// exact must not pass through a double).
 bool isPlainInteger(QByteArrayView v)
 {
     qsizetype i = v.startsWith('-') ? 1 : 0;
     const qsizetype digits = v.size() - i;
-    if (digits < 1 || digits > 15 || (v[i] == '0' && digits > 1))
+    if (digits < 1 || (v[i] == '0' && digits > 1))
         return false;
     for (; i < v.size(); ++i)
         if (v[i] < '0' || v[i] > '9')

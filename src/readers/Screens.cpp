@@ -1,3 +1,4 @@
+#include "InExcelRdUt.h"
 #include "RdAddUt.h"
 #include "widgets/ScreenRegistry.h"
 
@@ -6,4 +7,6 @@ void registerReaderScreens()
 {
     ScreenRegistry::instance().add(Command::AddReader,
                                    [](QWidget* parent) { return new TRdAddFm(parent); });
+    ScreenRegistry::instance().add(Command::ImportReaders,
+                                   [](QWidget* parent) { return new TInExcelRdFm(parent); });
 }

@@ -1,7 +1,7 @@
 #include "../common/RecordingMessenger.h"
 #include "../common/TestLibrary.h"
 #include "../common/TestMain.h"
-#include "SheetFixtures.h"
+#include "../common/SheetFixtures.h"
 #include "data/Clock.h"
 #include "data/ExcelExport.h"
 #include "data/Schema.h"

@@ -1,5 +1,5 @@
+#include "../common/SheetFixtures.h"
 #include "../common/TestMain.h"
-#include "SheetFixtures.h"
 #include "data/SpreadsheetReader.h"
 #include "data/TextCodec.h"
 
@@ -333,7 +333,7 @@ private slots:
 
     void readsLegacyXls()
     {
-        const QString path = QFINDTESTDATA("fixtures/books.xls");
+        const QString path = QFINDTESTDATA("data/fixtures/books.xls");
         QVERIFY(!path.isEmpty());
         QString error;
         const auto r = SpreadsheetReader::openFile(path, &error);
@@ -353,6 +353,50 @@ private slots:
         QCOMPARE(rowTexts(*r, 4),
                  (QStringList{QStringLiteral("B0003"), QString(), QStringLiteral("1001"),
                               QStringLiteral("2024-12-31"), QStringLiteral("0.1"), QString()}));
+    }
+
+    void readsActiveSheetOfLegacyXls()
+    {
+        const QString path = QFINDTESTDATA("data/fixtures/books_second_active.xls");
+        QVERIFY(!path.isEmpty());
+        QString error;
+        const auto r = SpreadsheetReader::openFile(path, &error);
+        QVERIFY2(r, qPrintable(error));
+        QCOMPARE(r->rowCount(), 1);
+        QCOMPARE(r->columnCount(), 1);
+        QCOMPARE(r->cell(1, 1), QStringLiteral("不该读到"));
+    }
+
+    // Number cells of identity columns keep every digit, however many there are.
+    void longNumbersReadExactly_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("18-digit id")
+            << QStringLiteral("110101199001011234") << QStringLiteral("110101199001011234");
+        QTest::newRow("16 digits")
+            << QStringLiteral("1234567890123457") << QStringLiteral("1234567890123457");
+        QTest::newRow("negative 17")
+            << QStringLiteral("-12345678901234567") << QStringLiteral("-12345678901234567");
+        QTest::newRow("isbn") << QStringLiteral("9787115113115") << QStringLiteral("9787115113115");
+        QTest::newRow("written as a double")
+            << QStringLiteral("9787115113115.0") << QStringLiteral("9787115113115");
+    }
+    void longNumbersReadExactly()
+    {
+        QFETCH(QString, value);
+        QFETCH(QString, text);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("ids.xlsx"));
+        QVERIFY(SheetFixtures::writeZip(
+            path, handMadeParts(QStringLiteral("<row r=\"1\"><c r=\"A1\"><v>%1</v></c></row>")
+                                    .arg(value)
+                                    .toUtf8()
+                                    .constData())));
+        QString error;
+        const auto r = SpreadsheetReader::openFile(path, &error);
+        QVERIFY2(r, qPrintable(error));
+        QCOMPARE(r->cell(1, 1), text);
     }
 
     // Every file below must fail with a message naming the file, and never crash.
@@ -386,7 +430,7 @@ private slots:
         QTest::newRow("picture") << QStringLiteral("cover.png")
                                  << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16)
                                  << QStringLiteral("只能读取");
-        QFile xls(QFINDTESTDATA("fixtures/books.xls"));
+        QFile xls(QFINDTESTDATA("data/fixtures/books.xls"));
         xls.open(QIODevice::ReadOnly);
         const QByteArray legacy = xls.readAll();
         QTest::newRow("xls cut short")

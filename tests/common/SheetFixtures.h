@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <QVariant>
 #include <utility>
 
 namespace SheetFixtures {
@@ -30,4 +31,10 @@ struct RawSheet
     QString error;
 };
 RawSheet readRawSheet(const QString& path);
+
+// Writes a one-sheet .xlsx of the given rows, row 1 first. A cell is a QString (a text), a
+// QDate (a date cell), a number (int, qlonglong or double) or a QByteArray (a number cell
+// holding exactly these digits, as a program that keeps long numbers writes them); a null
+// QVariant leaves the cell empty.
+bool writeWorkbook(const QString& path, const QList<QVariantList>& rows);
 } // namespace SheetFixtures

@@ -2,6 +2,7 @@
 
 #include "data/SpreadsheetReader.h"
 
+#include <QDate>
 #include <QFile>
 #include <QXmlStreamReader>
 #include <minizip/unzip.h>
@@ -95,4 +96,65 @@ SheetFixtures::RawSheet SheetFixtures::readRawSheet(const QString& path)
     if (xml.hasError())
         sheet.error = xml.errorString();
     return sheet;
+}
+
+bool SheetFixtures::writeWorkbook(const QString& path, const QList<QVariantList>& rows)
+{
+    auto escaped = [](const QString& text) { return text.toHtmlEscaped().toUtf8(); };
+    QByteArray cells;
+    for (int r = 0; r < rows.size(); ++r) {
+        cells += "<row r=\"" + QByteArray::number(r + 1) + "\">";
+        for (int c = 0; c < rows[r].size(); ++c) {
+            const QVariant& v = rows[r][c];
+            if (v.isNull())
+                continue;
+            QByteArray ref;
+            for (int n = c + 1; n > 0; n = (n - 1) / 26)
+                ref.prepend(char('A' + (n - 1) % 26));
+            ref += QByteArray::number(r + 1);
+            const int type = v.metaType().id();
+            if (type == QMetaType::QString)
+                cells += "<c r=\"" + ref + "\" t=\"inlineStr\"><is><t xml:space=\"preserve\">" +
+                         escaped(v.toString()) + "</t></is></c>";
+            else if (type == QMetaType::QDate)
+                cells += "<c r=\"" + ref + "\" s=\"1\"><v>" +
+                         QByteArray::number(QDate(1899, 12, 30).daysTo(v.toDate())) + "</v></c>";
+            else if (type == QMetaType::QByteArray)
+                cells += "<c r=\"" + ref + "\"><v>" + v.toByteArray() + "</v></c>";
+            else
+                cells += "<c r=\"" + ref + "\"><v>" + QByteArray::number(v.toDouble(), 'g', 17) +
+                         "</v></c>";
+        }
+        cells += "</row>";
+    }
+    const QByteArray head = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
+    const QByteArray main = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+    const QByteArray rels = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+    return writeZip(path,
+                    {{QStringLiteral("_rels/.rels"),
+                      head +
+                          "<Relationships "
+                          "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+                          "<Relationship Id=\"rId1\" Type=\"" +
+                          rels + "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"},
+                     {QStringLiteral("xl/workbook.xml"),
+                      head + "<workbook xmlns=\"" + main + "\" xmlns:r=\"" + rels +
+                          "\"><sheets><sheet name=\"Sheet1\" sheetId=\"1\" r:id=\"rId1\"/></sheets>"
+                          "</workbook>"},
+                     {QStringLiteral("xl/_rels/workbook.xml.rels"),
+                      head +
+                          "<Relationships "
+                          "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+                          "<Relationship Id=\"rId1\" Type=\"" +
+                          rels +
+                          "/worksheet\" Target=\"worksheets/sheet1.xml\"/>"
+                          "<Relationship Id=\"rId2\" Type=\"" +
+                          rels + "/styles\" Target=\"styles.xml\"/></Relationships>"},
+                     {QStringLiteral("xl/styles.xml"),
+                      head + "<styleSheet xmlns=\"" + main +
+                          "\"><cellXfs count=\"2\"><xf numFmtId=\"0\"/><xf numFmtId=\"14\" "
+                          "applyNumberFormat=\"1\"/></cellXfs></styleSheet>"},
+                     {QStringLiteral("xl/worksheets/sheet1.xml"),
+                      head + "<worksheet xmlns=\"" + main + "\"><sheetData>" + cells +
+                          "</sheetData></worksheet>"}});
 }
