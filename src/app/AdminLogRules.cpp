@@ -58,9 +58,10 @@ bool AdminLogRules::removeAll(QWidget* parent) const
 
 Report AdminLogRules::report()
 {
-    return Report::list(AdminLogText::Caption, {{QStringLiteral("id"), QStringLiteral("id"), 14},
-                                                {QStringLiteral("事件"), QStringLiteral("事件"), 24},
-                                                {QStringLiteral("日期"), QStringLiteral("日期"), 38},
-                                                {QStringLiteral("管理员"), QStringLiteral("管理员"), 26},
-                                                {QStringLiteral("说明"), QStringLiteral("说明"), 88}});
+    return Report::list(AdminLogText::Caption,
+                        {{QStringLiteral("id"), QStringLiteral("id"), 14},
+                         {QStringLiteral("事件"), QStringLiteral("事件"), 24},
+                         {QStringLiteral("日期"), QStringLiteral("日期"), 38},
+                         {QStringLiteral("管理员"), QStringLiteral("管理员"), 26},
+                         {QStringLiteral("说明"), QStringLiteral("说明"), 88}});
 }

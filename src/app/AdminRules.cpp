@@ -113,8 +113,8 @@ bool AdminRules::add(const QString& typedName, const Rights& rights, QWidget* pa
     });
 }
 
-bool AdminRules::change(const QString& originalName, const QString& typedName,
-                        const Rights& rights, QWidget* parent) const
+bool AdminRules::change(const QString& originalName, const QString& typedName, const Rights& rights,
+                        QWidget* parent) const
 {
     return write(parent, [&]() -> QString {
         const QString refused = refusal(typedName, originalName);
@@ -164,8 +164,9 @@ AdminRules::PasswordChange AdminRules::changePassword(const QString& operatorNam
     PasswordChange result = PasswordChange::Changed;
     db_.transaction([&] {
         const QVariantList who{operatorName, oldPassword};
-        if (db_.scalar(QStringLiteral("select count(*) from 管理员 where AdminName = ? and pwd = ?"),
-                       who)
+        if (db_.scalar(
+                   QStringLiteral("select count(*) from 管理员 where AdminName = ? and pwd = ?"),
+                   who)
                 .toInt() == 0) {
             result = PasswordChange::WrongOldPassword;
             return;

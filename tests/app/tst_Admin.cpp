@@ -6,14 +6,20 @@
 #include "app/AdminUt.h"
 #include "app/ChangePwdUt.h"
 #include "app/LoginRules.h"
+#include "app/MainUt.h"
 #include "data/LoginState.h"
+#include "widgets/ScreenRegistry.h"
 
+#include <QAction>
+
+#include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace AppTest;
@@ -86,14 +92,14 @@ private slots:
         QStringList captions;
         for (QCheckBox* b : fm.rightsGroup()->findChildren<QCheckBox*>())
             captions << b->text();
-        QCOMPARE(captions, QStringList({"借阅", "归还", "读者资料管理", "期刊资料管理",
-                                        "删除数据功能", "图书资料管理", "修改读者资料",
-                                        "修改期刊资料", "修改图书资料", "管理员设置管理",
-                                        "系统设置", "添加数据", "修改库存"}));
+        QCOMPARE(captions,
+                 QStringList({"借阅", "归还", "读者资料管理", "期刊资料管理", "删除数据功能",
+                              "图书资料管理", "修改读者资料", "修改期刊资料", "修改图书资料",
+                              "管理员设置管理", "系统设置", "添加数据", "修改库存"}));
         QCOMPARE(fm.rightsGroup()->title(), QStringLiteral("权限"));
         QStringList buttons;
-        for (QPushButton* b : {fm.addButton(), fm.editButton(), fm.saveButton(),
-                               fm.cancelButton(), fm.deleteButton(), fm.exitButton()})
+        for (QPushButton* b : {fm.addButton(), fm.editButton(), fm.saveButton(), fm.cancelButton(),
+                               fm.deleteButton(), fm.exitButton()})
             buttons << b->text();
         QCOMPARE(buttons, QStringList({"添加", "修改", "保存", "取消", "删除", "退出"}));
 
@@ -245,7 +251,8 @@ private slots:
         QCOMPARE(messenger.shown[0].kind, QStringLiteral("error"));
         QVERIFY(!messenger.shown[0].text.isEmpty());
         QCOMPARE(fm.mode(), TAdminFm::Mode::Editing);
-        QCOMPARE(names(lib.db()), QStringList({QStringLiteral("张三"), QStringLiteral("李四"), kSuper}));
+        QCOMPARE(names(lib.db()),
+                 QStringList({QStringLiteral("张三"), QStringLiteral("李四"), kSuper}));
         QCOMPARE(password(lib.db(), QStringLiteral("张三")), QStringLiteral("zs"));
         QCOMPARE(storedRights(lib.db(), QStringLiteral("李四")), bit("qxreturn"));
 
@@ -447,7 +454,8 @@ private slots:
         QCOMPARE(password(lib.db(), QStringLiteral("张三")), QStringLiteral("秘密'\"1"));
         QCOMPARE(password(lib.db(), kSuper), QStringLiteral("1234"));
         LoginState state;
-        QVERIFY(LoginRules(lib.db(), state).login(QStringLiteral("张三"), QStringLiteral("秘密'\"1")));
+        QVERIFY(
+            LoginRules(lib.db(), state).login(QStringLiteral("张三"), QStringLiteral("秘密'\"1")));
     }
 
     void checksInOrder_data()
@@ -457,12 +465,26 @@ private slots:
         QTest::addColumn<QString>("confirmation");
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("stored");
-        QTest::newRow("wrong old, mismatch too")
-            << "zz" << "a" << "b" << "旧密码输入错误！" << "zs";
-        QTest::newRow("old of another letter case") << "ZS" << "a" << "a" << "旧密码输入错误！"
+        QTest::newRow("wrong old, mismatch too") << "zz"
+                                                 << "a"
+                                                 << "b"
+                                                 << "旧密码输入错误！"
+                                                 << "zs";
+        QTest::newRow("old of another letter case") << "ZS"
+                                                    << "a"
+                                                    << "a"
+                                                    << "旧密码输入错误！"
                                                     << "zs";
-        QTest::newRow("mismatch") << "zs" << "a" << "a " << "两次输入的新密码不一致！" << "zs";
-        QTest::newRow("empty new password") << "zs" << "" << "" << "修改成功！" << "";
+        QTest::newRow("mismatch") << "zs"
+                                  << "a"
+                                  << "a "
+                                  << "两次输入的新密码不一致！"
+                                  << "zs";
+        QTest::newRow("empty new password") << "zs"
+                                            << ""
+                                            << ""
+                                            << "修改成功！"
+                                            << "";
     }
     void checksInOrder()
     {
@@ -490,6 +512,48 @@ private slots:
     }
 };
 
+// The administration entries of the main window open their screens.
+class AdministrationEntriesTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void cleanup() { LoginState::reset(); }
+
+    void entriesOpenTheirScreens()
+    {
+        TestLibrary lib;
+        QVERIFY2(lib.ok(), qPrintable(lib.error()));
+        QTemporaryDir program;
+        LoginState& state = LoginState::instance();
+        state.programDir = program.path();
+        state.DbKind = QStringLiteral("a");
+        state.OperatorName = kSuper;
+        state.rights = rights(kAll);
+        registerAppScreens();
+        registerMaintenanceScreens();
+        RecordingMessenger messenger;
+        TMainFm main;
+        main.show();
+        const std::pair<const char*, const char*> entries[] = {
+            {"adminAccountsAction", "TAdminFm"},  {"changePasswordAction", "TChangePwdFm"},
+            {"adminLogAction", "TAdminLogFm"},    {"librarySettingsAction", "TSysInfoSetFm"},
+            {"settingsButton", "TSysInfoSetFm"},  {"backupAction", "TBackUpAccessFm"},
+            {"initialiseAction", "TCleanDataFm"},
+        };
+        for (const auto& [action, screen] : entries) {
+            QAction* a = main.action(QString::fromLatin1(action));
+            QVERIFY2(a && a->isEnabled(), action);
+            a->trigger();
+            QWidget* w = QApplication::activeModalWidget();
+            QVERIFY2(w, action);
+            QCOMPARE(w->objectName(), QString::fromLatin1(screen));
+            delete w;
+        }
+        QVERIFY2(messenger.shown.isEmpty(), qPrintable(messenger.lastText()));
+    }
+};
+
 TUSHU_TEST(AdminTest)
+TUSHU_TEST(AdministrationEntriesTest)
 TUSHU_TEST(ChangePwdTest)
 #include "tst_Admin.moc"

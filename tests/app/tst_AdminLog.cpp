@@ -89,7 +89,8 @@ private slots:
             AdminLog::write(lib.db(), AdminLog::statusChangedEvent(), QStringLiteral("张\"三"),
                             description);
         });
-        QSqlQuery q = lib.db().query(QStringLiteral("select 事件, 日期, 管理员, 说明 from 管理员日志"));
+        QSqlQuery q =
+            lib.db().query(QStringLiteral("select 事件, 日期, 管理员, 说明 from 管理员日志"));
         QVERIFY(q.next());
         QCOMPARE(q.value(0).toString(), QStringLiteral("修改状态"));
         QCOMPARE(DbValue::toDateTime(q.value(1)), kMoment);
@@ -113,7 +114,8 @@ private slots:
         TestLibrary lib{TestLibrary::Engine(engine), true, false};
         QVERIFY2(lib.ok(), qPrintable(lib.error()));
         const Database& db = lib.db();
-        const QString book = db.scalar(QStringLiteral("select 编号 from 图书 order by 编号")).toString();
+        const QString book =
+            db.scalar(QStringLiteral("select 编号 from 图书 order by 编号")).toString();
         const int before =
             db.scalar(QStringLiteral("select 数量 from 图书 where 编号 = ?"), {book}).toInt();
         db.execute(QStringLiteral("alter table 管理员日志 rename to 旧日志"));
@@ -241,8 +243,8 @@ private slots:
         const QList<qint64> all = ids(lib.db());
         // Memo1..Memo5: id, 事件, 日期, 管理员, 说明.
         QCOMPARE(printed.textsOf(QStringLiteral("Memo1")),
-                 QStringList({QString::number(all[0]), QString::number(all[2]),
-                              QString::number(all[1])}));
+                 QStringList(
+                     {QString::number(all[0]), QString::number(all[2]), QString::number(all[1])}));
         QCOMPARE(printed.textsOf(QStringLiteral("Memo2")).value(1), QStringLiteral("修改库存"));
         QCOMPARE(printed.textsOf(QStringLiteral("Memo3")).value(2),
                  QStringLiteral("2024-05-06 07:08:09"));

@@ -127,8 +127,9 @@ private slots:
         QTest::newRow("mark") << QByteArray("\xEF\xBB\xBF[part1]\nsoftname=") +
                                      QStringLiteral("Café 图书").toUtf8()
                               << QStringLiteral("Café 图书");
-        QTest::newRow("Chinese text") << "[part1]\nsoftname=" + QStringLiteral("学校，图书馆").toUtf8()
-                                      << QStringLiteral("学校，图书馆");
+        QTest::newRow("Chinese text")
+            << "[part1]\nsoftname=" + QStringLiteral("学校，图书馆").toUtf8()
+            << QStringLiteral("学校，图书馆");
         // C3A9 E4B8 AD: the last byte cannot be GBK.
         QTest::newRow("not GBK") << "[part1]\nsoftname=" + QStringLiteral("Café中").toUtf8()
                                  << QStringLiteral("Café中");
