@@ -66,6 +66,9 @@ void TAdminLogFm::open()
 {
     try {
         grid_->setQuery(Database::shared(), AdminLogRules::selectSql());
+        const int moment = grid_->model()->fieldIndex(QStringLiteral("日期"));
+        if (moment >= 0)
+            grid_->view()->resizeColumnToContents(moment);
     } catch (const DbError& e) {
         Messenger::instance().error(this, e.message());
     }
