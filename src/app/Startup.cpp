@@ -1,5 +1,6 @@
 #include "Startup.h"
 
+#include "BackupCommand.h"
 #include "ExportCommand.h"
 #include "LoginRules.h"
 #include "LoginUt.h"
@@ -25,7 +26,8 @@ const QString kTitle = QStringLiteral("图书管理系统");
 const char* kUsage = "用法:\n"
                      "  tushu [--dir DIR]\n"
                      "  tushu --init DIR [--demo] [--server CONNECTION-STRING]\n"
-                     "  tushu --dir DIR --export TABLE FILE.xlsx\n";
+                     "  tushu --dir DIR --export TABLE FILE.xlsx\n"
+                     "  tushu --dir DIR --backup FOLDER\n";
 
 void printLine(FILE* to, const QString& text)
 {
@@ -87,6 +89,13 @@ int exportTable(int argc, char** argv, const Startup::Options& o)
     QCoreApplication app(argc, argv);
     setApplicationNames();
     return runExportCommand(o.dir, o.exportTable, o.exportFile);
+}
+
+int backupLibrary(int argc, char** argv, const Startup::Options& o)
+{
+    QCoreApplication app(argc, argv);
+    setApplicationNames();
+    return runBackupCommand(o.dir, o.backupFolder);
 }
 
 int runProgram(int argc, char** argv, const Startup::Options& o)
@@ -152,6 +161,8 @@ Startup::Options Startup::parseArguments(const QStringList& args)
             o.exportTable = value(i, a);
             if (o.error.isEmpty())
                 o.exportFile = value(i, a);
+        } else if (a == QLatin1String("--backup")) {
+            o.backupFolder = value(i, a);
         } else if (a.startsWith(QLatin1String("-")) && !a.startsWith(QLatin1String("--"))) {
             // Qt's own options (-platform NAME, -reverse, ...) pass through to Qt.
             if (i + 1 < args.size() && !args[i + 1].startsWith(QLatin1Char('-')))
@@ -161,10 +172,15 @@ Startup::Options Startup::parseArguments(const QStringList& args)
         }
     }
     if (o.error.isEmpty()) {
-        if (!o.initDir.isEmpty() && (!o.dir.isEmpty() || !o.exportTable.isEmpty()))
-            o.error = QStringLiteral("--init 不能和 --dir 或 --export 一起使用.");
+        if (!o.initDir.isEmpty() &&
+            (!o.dir.isEmpty() || !o.exportTable.isEmpty() || !o.backupFolder.isEmpty()))
+            o.error = QStringLiteral("--init 不能和 --dir、--export 或 --backup 一起使用.");
         else if (!o.exportTable.isEmpty() && o.dir.isEmpty())
             o.error = QStringLiteral("--export 需要 --dir.");
+        else if (!o.backupFolder.isEmpty() && o.dir.isEmpty())
+            o.error = QStringLiteral("--backup 需要 --dir.");
+        else if (!o.backupFolder.isEmpty() && !o.exportTable.isEmpty())
+            o.error = QStringLiteral("--export 和 --backup 不能一起使用.");
         else if ((o.demo || !o.server.isEmpty()) && o.initDir.isEmpty())
             o.error = QStringLiteral("--demo 和 --server 只能和 --init 一起使用.");
     }
@@ -186,5 +202,7 @@ int Startup::main(int argc, char** argv)
         return initLibrary(argc, argv, o);
     if (!o.exportTable.isEmpty())
         return exportTable(argc, argv, o);
+    if (!o.backupFolder.isEmpty())
+        return backupLibrary(argc, argv, o);
     return runProgram(argc, argv, o);
 }

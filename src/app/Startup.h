@@ -13,7 +13,8 @@ struct Options
     QString server;      // --server: connection string of a PostgreSQL database for --init
     QString exportTable; // --export TABLE FILE
     QString exportFile;
-    QString error; // a command line that cannot be used
+    QString backupFolder; // --backup FOLDER
+    QString error;        // a command line that cannot be used
 };
 
 // Reads the arguments after the program name.

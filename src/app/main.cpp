@@ -4,6 +4,7 @@
 //   tushu --init DIR [--demo] [--server CONNECTION-STRING]
 //                              a new library in DIR (on a PostgreSQL server with --server)
 //   tushu --dir DIR --export TABLE FILE.xlsx
+//   tushu --dir DIR --backup FOLDER
 #include "app/Startup.h"
 
 int main(int argc, char** argv) { return Startup::main(argc, argv); }

@@ -1,6 +1,8 @@
 // The local settings file de.ini: Windows profile text in GBK (UTF-8 accepted when the file
-// is valid UTF-8), sections and keys matched without regard to case. Every write reaches
-// the file at once, atomically; the file keeps mode 0600 because it may hold a password.
+// starts with a byte-order mark or its content can only be UTF-8), sections and keys matched
+// without regard to case. A write keeps the file's encoding: a GBK file is never rewritten
+// as UTF-8. Every write reaches the file at once, atomically; the file keeps mode 0600
+// because it may hold a password.
 #pragma once
 
 #include <QString>
@@ -28,7 +30,7 @@ public:
     }
 
 private:
-    QStringList loadLines(bool* wasUtf8 = nullptr) const;
+    QStringList loadLines(bool* wasUtf8 = nullptr, bool* hadBom = nullptr) const;
 
     QString path_;
 };

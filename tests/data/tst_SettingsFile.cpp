@@ -76,6 +76,79 @@ private slots:
             QStringLiteral("图书管理系统"));
     }
 
+    // 学校 in GBK (D1 A7 D0 A3) is also valid UTF-8 ("ѧУ"): the file is GBK all the same.
+    void gbkThatIsAlsoValidUtf8ReadsAsGbk()
+    {
+        const QByteArray gbk = TextCodec::toGbk(QStringLiteral("学校"));
+        QCOMPARE(gbk, QByteArray("\xD1\xA7\xD0\xA3"));
+        QCOMPARE(QString::fromUtf8(gbk), QStringLiteral("ѧУ"));
+        QTemporaryDir dir;
+        const QString path = writeFile(dir, "[part1]\r\nsoftname=" + gbk +
+                                                "\r\nabc=a\r\ncsaccess=Data Source=book.mdb\r\n");
+        LoginState state;
+        state.readSettingsFile(SettingsFile(path));
+        QCOMPARE(state.softname, QStringLiteral("学校"));
+
+        // A write keeps the file GBK.
+        QVERIFY(SettingsFile(path).write(QStringLiteral("part1"), QStringLiteral("BcCc"),
+                                         QStringLiteral("1")));
+        const QByteArray bytes = readFile(path);
+        QVERIFY(bytes.contains("softname=" + gbk + "\r\n"));
+        QVERIFY(bytes.contains("BcCc=1\r\n"));
+        QCOMPARE(SettingsFile(path).read(QStringLiteral("part1"), QStringLiteral("softname"), {}),
+                 QStringLiteral("学校"));
+    }
+
+    // Every character of GB2312, alone and doubled, reads back from a GBK file.
+    void everyGb2312TextOfOneOrTwoCharactersReadsAsGbk()
+    {
+        QTemporaryDir dir;
+        QStringList wrong;
+        for (int lead = 0xB0; lead <= 0xF7; ++lead) {
+            for (int trail = 0xA1; trail <= 0xFE; ++trail) {
+                const QByteArray c{char(lead), char(trail)};
+                const QString expected = TextCodec::fromGbk(c);
+                for (const QByteArray& value : {c, c + c}) {
+                    const QString path = writeFile(dir, "[part1]\r\nsoftname=" + value + "\r\n");
+                    const QString read = SettingsFile(path).read(QStringLiteral("part1"),
+                                                                 QStringLiteral("softname"), {});
+                    if (read != TextCodec::fromGbk(value))
+                        wrong << expected;
+                }
+            }
+        }
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong.mid(0, 20).join(QLatin1Char(' '))));
+    }
+
+    void utf8ByMarkOrContent_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("softname");
+        QTest::newRow("mark") << QByteArray("\xEF\xBB\xBF[part1]\nsoftname=") +
+                                     QStringLiteral("Café 图书").toUtf8()
+                              << QStringLiteral("Café 图书");
+        QTest::newRow("Chinese text")
+            << "[part1]\nsoftname=" + QStringLiteral("学校，图书馆").toUtf8()
+            << QStringLiteral("学校，图书馆");
+        // C3A9 E4B8 AD: the last byte cannot be GBK.
+        QTest::newRow("not GBK") << "[part1]\nsoftname=" + QStringLiteral("Café中").toUtf8()
+                                 << QStringLiteral("Café中");
+    }
+    void utf8ByMarkOrContent()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, softname);
+        QTemporaryDir dir;
+        const QString path = writeFile(dir, bytes);
+        SettingsFile file(path);
+        QCOMPARE(file.read(QStringLiteral("part1"), QStringLiteral("softname"), {}), softname);
+        // Written back as UTF-8, the mark kept.
+        QVERIFY(file.write(QStringLiteral("part1"), QStringLiteral("BcCc"), QStringLiteral("0")));
+        QCOMPARE(file.read(QStringLiteral("part1"), QStringLiteral("softname"), {}), softname);
+        QVERIFY(readFile(path).contains(softname.toUtf8()));
+        QCOMPARE(readFile(path).startsWith("\xEF\xBB\xBF"), bytes.startsWith("\xEF\xBB\xBF"));
+    }
+
     void writeKeepsOtherLinesAndStoresGbk()
     {
         QTemporaryDir dir;
