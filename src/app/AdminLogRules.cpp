@@ -1,7 +1,6 @@
 #include "AdminLogRules.h"
 
 #include "data/Schema.h"
-#include "widgets/Messenger.h"
 
 QString AdminLogRules::selectSql()
 {
@@ -21,39 +20,49 @@ QString AdminLogRules::orderedSql(const QString& field, bool descending)
     return sql;
 }
 
-bool AdminLogRules::removeOne(const QVariant& id, QWidget* parent) const
+namespace {
+bool isRow(const QVariant& id)
 {
-    if (!id.isValid() || id.isNull())
-        return false;
-    Messenger& m = Messenger::instance();
-    if (!m.confirm(parent, AdminLogText::DeleteQuestion, AdminLogText::ConfirmCaption))
-        return false;
-    try {
-        bool deleted = false;
-        db_.transaction([&] {
-            deleted = db_.execute(QStringLiteral("delete from 管理员日志 where id = ?"),
-                                  {id.toLongLong()}) > 0;
-        });
-        return deleted;
-    } catch (const DbError& e) {
-        m.error(parent, e.message());
-        return false;
-    }
+    return id.isValid() && !id.isNull();
+}
+} // namespace
+
+RuleResult AdminLogRules::removeOneCheck(const QVariant& id)
+{
+    if (!isRow(id))
+        return RuleResult::nothing();
+    return RuleResult::ask(AdminLogText::DeleteQuestion, AdminLogText::ConfirmCaption);
 }
 
-bool AdminLogRules::removeAll(QWidget* parent) const
+RuleResult AdminLogRules::removeOne(const QVariant& id) const
 {
-    Messenger& m = Messenger::instance();
-    if (!m.confirm(parent, AdminLogText::DeleteAllQuestion, AdminLogText::ConfirmCaption))
-        return false;
-    try {
-        db_.transaction([&] { db_.execute(QStringLiteral("delete from 管理员日志")); });
-    } catch (const DbError& e) {
-        m.error(parent, e.message());
-        return false;
-    }
-    m.information(parent, AdminLogText::Deleted);
-    return true;
+    if (!isRow(id))
+        return RuleResult::nothing();
+    bool deleted = false;
+    RuleResult result = RuleResult::transaction(db_, [&]() -> QString {
+        deleted = db_.execute(QStringLiteral("delete from 管理员日志 where id = ?"),
+                              {id.toLongLong()}) > 0;
+        return {};
+    });
+    if (result.done() && !deleted)
+        return RuleResult::nothing();
+    return result;
+}
+
+RuleResult AdminLogRules::removeAllCheck()
+{
+    return RuleResult::ask(AdminLogText::DeleteAllQuestion, AdminLogText::ConfirmCaption);
+}
+
+RuleResult AdminLogRules::removeAll() const
+{
+    RuleResult result = RuleResult::transaction(db_, [&]() -> QString {
+        db_.execute(QStringLiteral("delete from 管理员日志"));
+        return {};
+    });
+    if (result.done())
+        result.messages << AdminLogText::Deleted;
+    return result;
 }
 
 Report AdminLogRules::report()

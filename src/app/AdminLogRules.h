@@ -1,15 +1,15 @@
 // What the administrator log screen decides: its statement, the deletion of the row shown
 // as current (by its id) or of every row, the statement of the export in the order shown,
-// and the list report it prints. The rows themselves are written by AdminLog (data/).
+// and the list report it prints. The rows themselves are written by AdminLog (data/). The
+// deletions come back as results; the screen asks the questions and shows the messages.
 #pragma once
 
 #include "data/Database.h"
+#include "data/RuleResult.h"
 #include "report/Report.h"
 
 #include <QString>
 #include <QVariant>
-
-class QWidget;
 
 class AdminLogRules
 {
@@ -22,12 +22,15 @@ public:
     // other name gives the plain statement).
     static QString orderedSql(const QString& field, bool descending);
 
-    // "删除当前": nothing when id is empty (an empty grid); otherwise the question and, on
-    // Yes, the delete of the row with that id. True when a row was deleted.
-    bool removeOne(const QVariant& id, QWidget* parent = nullptr) const;
-    // "全部删除": the question and, on Yes, the delete of every row and "删除完毕!". True
-    // when the rows were deleted.
-    bool removeAll(QWidget* parent = nullptr) const;
+    // Asked before "删除当前": Nothing when id is empty (an empty grid), else the question.
+    static RuleResult removeOneCheck(const QVariant& id);
+    // The delete of the row with that id once the question is answered Yes: Done when a row
+    // was deleted, Nothing when it had gone meanwhile or id is empty.
+    RuleResult removeOne(const QVariant& id) const;
+    // Asked before "全部删除": the question.
+    static RuleResult removeAllCheck();
+    // The delete of every row once the question is answered Yes: Done with "删除完毕!".
+    RuleResult removeAll() const;
 
     // The list report of "打印": id, 事件, 日期, 管理员, 说明.
     static Report report();

@@ -6,6 +6,7 @@
 #include "widgets/DataGrid.h"
 #include "widgets/ExportToExcel.h"
 #include "widgets/Messenger.h"
+#include "widgets/ResultMessages.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -79,7 +80,11 @@ void TAdminLogFm::deleteClick()
     // The id of the row shown as current, whatever the grid's order; none on an empty grid.
     const QVariant id = grid_->currentValue(QStringLiteral("id"));
     const int row = grid_->currentRow();
-    if (!rules_.removeOne(id, this))
+    if (!confirmResult(this, AdminLogRules::removeOneCheck(id)))
+        return;
+    const RuleResult result = rules_.removeOne(id);
+    showResult(this, result);
+    if (!result.done())
         return;
     // Read again in the order shown: a sort of rows all in memory is not the statement's.
     const QHeaderView* header = grid_->view()->horizontalHeader();
@@ -97,7 +102,11 @@ void TAdminLogFm::deleteClick()
 
 void TAdminLogFm::deleteAllClick()
 {
-    if (rules_.removeAll(this))
+    if (!confirmResult(this, AdminLogRules::removeAllCheck()))
+        return;
+    const RuleResult result = rules_.removeAll();
+    showResult(this, result);
+    if (result.done())
         grid_->clear(); // empty until the screen is opened again
 }
 

@@ -1,7 +1,6 @@
 #include "AdminRules.h"
 
 #include "LoginRules.h"
-#include "widgets/Messenger.h"
 
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -72,26 +71,9 @@ QString AdminRules::refusal(const QString& typedName, const QString& originalNam
     return {};
 }
 
-bool AdminRules::write(QWidget* parent, const std::function<QString()>& step) const
+RuleResult AdminRules::add(const QString& typedName, const Rights& rights) const
 {
-    Messenger& m = Messenger::instance();
-    try {
-        QString refused;
-        db_.transaction([&] { refused = step(); });
-        if (!refused.isEmpty()) {
-            m.information(parent, refused);
-            return false;
-        }
-        return true;
-    } catch (const DbError& e) {
-        m.error(parent, e.message());
-        return false;
-    }
-}
-
-bool AdminRules::add(const QString& typedName, const Rights& rights, QWidget* parent) const
-{
-    return write(parent, [&]() -> QString {
+    return RuleResult::transaction(db_, [&]() -> QString {
         const QString refused = refusal(typedName);
         if (!refused.isEmpty())
             return refused;
@@ -113,10 +95,10 @@ bool AdminRules::add(const QString& typedName, const Rights& rights, QWidget* pa
     });
 }
 
-bool AdminRules::change(const QString& originalName, const QString& typedName, const Rights& rights,
-                        QWidget* parent) const
+RuleResult AdminRules::change(const QString& originalName, const QString& typedName,
+                              const Rights& rights) const
 {
-    return write(parent, [&]() -> QString {
+    return RuleResult::transaction(db_, [&]() -> QString {
         const QString refused = refusal(typedName, originalName);
         if (!refused.isEmpty())
             return refused;
@@ -140,16 +122,18 @@ QString AdminRules::deleteQuestion(const QString& name)
     return AdminText::DeleteQuestionStart + QStringLiteral("\" ") + name + QLatin1Char('"');
 }
 
-bool AdminRules::remove(const QString& name, QWidget* parent) const
+RuleResult AdminRules::removeCheck(const QString& name)
 {
-    Messenger& m = Messenger::instance();
-    if (nameLocked(name)) {
-        m.information(parent, AdminText::SuperAdministratorKept);
-        return false;
-    }
-    if (!m.confirm(parent, deleteQuestion(name), AdminText::ConfirmCaption))
-        return false;
-    return write(parent, [&]() -> QString {
+    if (nameLocked(name))
+        return RuleResult::refused(AdminText::SuperAdministratorKept);
+    return RuleResult::ask(deleteQuestion(name), AdminText::ConfirmCaption);
+}
+
+RuleResult AdminRules::remove(const QString& name) const
+{
+    if (nameLocked(name))
+        return RuleResult::refused(AdminText::SuperAdministratorKept);
+    return RuleResult::transaction(db_, [&]() -> QString {
         if (db_.execute(QStringLiteral("delete from 管理员 where AdminName = ?"), {name}) == 0)
             return AdminText::gone(name);
         return {};

@@ -1,17 +1,16 @@
 // What the operator accounts screen and the password change screen decide: the operators
 // and their rights, adding, changing and deleting an operator, the super administrator's
 // rules, and the change of a password. Values go into SQL as bound parameters; each change
-// runs in one transaction. Messages go through the Messenger.
+// runs in one transaction. What happened comes back with its message texts; the screens
+// show them and ask the questions.
 #pragma once
 
 #include "data/Database.h"
 #include "data/LoginState.h"
+#include "data/RuleResult.h"
 
 #include <QList>
 #include <QString>
-#include <functional>
-
-class QWidget;
 
 class AdminRules
 {
@@ -46,14 +45,17 @@ public:
     static QString refusal(const QString& typedName, const QString& originalName = {});
 
     // A new operator with the default password, qxwp and qxwpxg No and the ticked rights.
-    // Refusals and database errors (a duplicate name) are shown; true when stored.
-    bool add(const QString& typedName, const Rights& rights, QWidget* parent = nullptr) const;
+    // Done when stored; a refusal, or Failed with the database's text (a duplicate name).
+    RuleResult add(const QString& typedName, const Rights& rights) const;
     // The operator loaded as originalName gets the typed name and the ticked rights; a row
-    // that has gone meanwhile is reported. True when stored.
-    bool change(const QString& originalName, const QString& typedName, const Rights& rights,
-                QWidget* parent = nullptr) const;
-    // The super administrator's rule, the question and the delete. True when deleted.
-    bool remove(const QString& name, QWidget* parent = nullptr) const;
+    // that has gone meanwhile is refused as gone. Done when stored.
+    RuleResult change(const QString& originalName, const QString& typedName,
+                      const Rights& rights) const;
+    // Asked before a delete: the super administrator's refusal, or the question.
+    static RuleResult removeCheck(const QString& name);
+    // The delete once the question is answered Yes; the super administrator's rule holds
+    // here too. Done when deleted.
+    RuleResult remove(const QString& name) const;
 
     static QString deleteQuestion(const QString& name);
 
@@ -71,10 +73,6 @@ public:
     static QString message(PasswordChange result);
 
 private:
-    // Runs step in one transaction; step returns why it refused (empty when it wrote).
-    // A refusal or a database error is shown; true when written.
-    bool write(QWidget* parent, const std::function<QString()>& step) const;
-
     const Database& db_;
 };
 

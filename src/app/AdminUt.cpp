@@ -3,6 +3,7 @@
 #include "FormHelpers.h"
 #include "data/Database.h"
 #include "widgets/Messenger.h"
+#include "widgets/ResultMessages.h"
 
 #include <QCheckBox>
 #include <QFormLayout>
@@ -218,10 +219,11 @@ void TAdminFm::saveClick()
     if (mode_ == Mode::Browsing)
         return;
     const QString typed = nameEdit_->text();
-    const bool written = mode_ == Mode::Adding
-                             ? rules_.add(typed, tickedRights(), this)
-                             : rules_.change(originalName_, typed, tickedRights(), this);
-    if (!written) {
+    const RuleResult result = mode_ == Mode::Adding
+                                  ? rules_.add(typed, tickedRights())
+                                  : rules_.change(originalName_, typed, tickedRights());
+    showResult(this, result);
+    if (!result.done()) {
         if (AdminRules::cleanName(typed).isEmpty())
             nameEdit_->setFocus();
         return;
@@ -244,6 +246,11 @@ void TAdminFm::deleteClick()
     const int at = currentRow();
     if (mode_ != Mode::Browsing || at < 0)
         return;
-    if (rules_.remove(operators_[at].name, this))
+    const QString name = operators_[at].name;
+    if (!confirmResult(this, AdminRules::removeCheck(name)))
+        return;
+    const RuleResult result = rules_.remove(name);
+    showResult(this, result);
+    if (result.done())
         reload({});
 }

@@ -2,7 +2,6 @@
 
 #include "data/Database.h"
 #include "data/Schema.h"
-#include "widgets/Messenger.h"
 
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -116,40 +115,43 @@ bool DictionaryRules::nameTaken(const QString& name) const
     return exists(name);
 }
 
-bool DictionaryRules::remove(const QString& name, QWidget* parent) const
+RuleResult DictionaryRules::removeCheck(const QString& name) const
 {
-    Messenger& m = Messenger::instance();
-    if (nameLocked(name)) {
-        m.information(parent, table_.protectedDeleteMessage);
-        return false;
-    }
+    if (nameLocked(name))
+        return RuleResult::refused(table_.protectedDeleteMessage);
     try {
         // Counted as the rows with another name, so that the last name always stays.
         const QString others = QStringLiteral("select count(*) from %1 where %2 <> ?")
                                    .arg(table_.table, table_.nameColumn());
-        if (table_.keepsLastRow() && db_.scalar(others, {name}).toInt() == 0) {
-            m.information(parent, DictionaryText::KeepOne);
-            return false;
-        }
-        if (!m.confirm(parent, deleteQuestion(name), kConfirmCaption))
-            return false;
+        if (table_.keepsLastRow() && db_.scalar(others, {name}).toInt() == 0)
+            return RuleResult::refused(DictionaryText::KeepOne);
+    } catch (const DbError& e) {
+        return RuleResult::failed(e.message());
+    }
+    return RuleResult::ask(deleteQuestion(name), kConfirmCaption);
+}
+
+RuleResult DictionaryRules::remove(const QString& name) const
+{
+    if (nameLocked(name))
+        return RuleResult::refused(table_.protectedDeleteMessage);
+    try {
         QString sql =
             QStringLiteral("delete from %1 where %2 = ?").arg(table_.table, table_.nameColumn());
         QVariantList values{name};
         if (table_.keepsLastRow()) {
-            // Another desk may have deleted the other rows since the check above.
+            // Another desk may have deleted the other rows since the question was asked.
             sql += QStringLiteral(" and exists (select 1 from %1 where %2 <> ?)")
                        .arg(table_.table, table_.nameColumn());
             values << name;
         }
         if (db_.execute(sql, values) > 0)
-            return true;
+            return RuleResult::written();
         if (exists(name))
-            m.information(parent, DictionaryText::KeepOne);
-        return false;
+            return RuleResult::refused(DictionaryText::KeepOne);
+        return RuleResult::nothing();
     } catch (const DbError& e) {
-        m.error(parent, e.message());
-        return false;
+        return RuleResult::failed(e.message());
     }
 }
 
@@ -193,26 +195,9 @@ QVariantList DictionaryRules::boundValues(const QStringList& texts) const
     return values;
 }
 
-bool DictionaryRules::write(QWidget* parent, const std::function<QString()>& step) const
+RuleResult DictionaryRules::add(const QStringList& texts) const
 {
-    Messenger& m = Messenger::instance();
-    try {
-        QString refused;
-        db_.transaction([&] { refused = step(); });
-        if (!refused.isEmpty()) {
-            m.information(parent, refused);
-            return false;
-        }
-        return true;
-    } catch (const DbError& e) {
-        m.error(parent, e.message());
-        return false;
-    }
-}
-
-bool DictionaryRules::add(const QStringList& texts, QWidget* parent) const
-{
-    return write(parent, [&]() -> QString {
+    return RuleResult::transaction(db_, [&]() -> QString {
         const QString refused = refusal(texts);
         if (!refused.isEmpty())
             return refused;
@@ -229,10 +214,9 @@ bool DictionaryRules::add(const QStringList& texts, QWidget* parent) const
     });
 }
 
-bool DictionaryRules::change(const QString& originalName, const QStringList& texts,
-                             QWidget* parent) const
+RuleResult DictionaryRules::change(const QString& originalName, const QStringList& texts) const
 {
-    return write(parent, [&]() -> QString {
+    return RuleResult::transaction(db_, [&]() -> QString {
         const QString refused = refusal(texts, originalName);
         if (!refused.isEmpty())
             return refused;

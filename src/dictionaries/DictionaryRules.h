@@ -1,18 +1,17 @@
 // The rules of the lookup-table editors: reading a table, checking and writing a row,
 // and the deletion rule. Rows are addressed by their name (the first column), which the
-// other tables hold as text; two rows of one table never share a name.
+// other tables hold as text; two rows of one table never share a name. What happened comes
+// back with its message texts; the editor screen shows them and asks the questions.
 #pragma once
 
 #include "DictionaryTable.h"
-
-#include <functional>
+#include "data/RuleResult.h"
 
 #include <QList>
 #include <QString>
 #include <QStringList>
 
 class Database;
-class QWidget;
 
 class DictionaryRules
 {
@@ -36,23 +35,23 @@ public:
 
     // The question asked before the row whose first column holds firstColumnText is deleted.
     static QString deleteQuestion(const QString& firstColumnText);
-    // The deletion rule, the question and the delete of the row with this name. Messages go
-    // through the Messenger; true when the row was deleted.
-    bool remove(const QString& name, QWidget* parent = nullptr) const;
+    // Asked before the row with this name is deleted: the deletion rule's refusal (a
+    // protected name, the last row), or the question.
+    RuleResult removeCheck(const QString& name) const;
+    // The delete once the question is answered Yes. The protected name stays, and so does
+    // the last row when the others went meanwhile; Done when deleted, Nothing when the row
+    // itself had gone.
+    RuleResult remove(const QString& name) const;
 
     // Why the field texts (in field order) cannot be saved, or empty text when they can.
     // originalName is the name of the row being changed; empty when adding.
     QString refusal(const QStringList& fieldTexts, const QString& originalName = {}) const;
-    // Write a new row, or change the row named originalName. Refusals and database errors
-    // are shown through the Messenger; true when written.
-    bool add(const QStringList& fieldTexts, QWidget* parent = nullptr) const;
-    bool change(const QString& originalName, const QStringList& fieldTexts,
-                QWidget* parent = nullptr) const;
+    // Write a new row, or change the row named originalName. Done when written; a refusal,
+    // or Failed with the database's text.
+    RuleResult add(const QStringList& fieldTexts) const;
+    RuleResult change(const QString& originalName, const QStringList& fieldTexts) const;
 
 private:
-    // Runs step in one transaction; step returns why it refused (empty when it wrote).
-    // A refusal or a database error is shown; true when written.
-    bool write(QWidget* parent, const std::function<QString()>& step) const;
     QVariantList boundValues(const QStringList& fieldTexts) const;
     bool nameTaken(const QString& name) const;
     bool exists(const QString& name) const;

@@ -2,6 +2,7 @@
 
 #include "data/Database.h"
 #include "widgets/Messenger.h"
+#include "widgets/ResultMessages.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -210,9 +211,10 @@ void TDictionaryFm::saveClick()
     if (mode_ == Mode::Browsing)
         return;
     const QStringList texts = fieldTexts();
-    const bool written =
-        mode_ == Mode::Adding ? rules_.add(texts, this) : rules_.change(originalName_, texts, this);
-    if (!written)
+    const RuleResult result =
+        mode_ == Mode::Adding ? rules_.add(texts) : rules_.change(originalName_, texts);
+    showResult(this, result);
+    if (!result.done())
         return;
     setMode(Mode::Browsing);
     try {
@@ -237,6 +239,11 @@ void TDictionaryFm::deleteClick()
     const int at = currentRow();
     if (mode_ != Mode::Browsing || at < 0)
         return;
-    if (rules_.remove(rows_[at].value(0), this))
+    const QString name = rows_[at].value(0);
+    if (!confirmResult(this, rules_.removeCheck(name)))
+        return;
+    const RuleResult result = rules_.remove(name);
+    showResult(this, result);
+    if (result.done())
         reload();
 }

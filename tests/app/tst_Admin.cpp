@@ -290,17 +290,67 @@ private slots:
         QVERIFY(messenger.shown.isEmpty());
         QCOMPARE(storedRights(lib.db(), kSuper), bit("qxadmin"));
 
-        // The rules refuse a rename and a delete whatever the screen lets through.
+        // The rules refuse a rename and a delete whatever the screen lets through, and
+        // leave the showing to the screen.
         const AdminRules rules(lib.db());
         messenger.clear();
-        QVERIFY(!rules.change(kSuper, QStringLiteral("管理员"), Rights()));
-        QVERIFY(!rules.remove(kSuper));
-        QCOMPARE(messenger.texts(), QStringList({QStringLiteral("超级管理员 不能改名！"),
-                                                 QStringLiteral("超级管理员 不能删除！")}));
+        const RuleResult renamed = rules.change(kSuper, QStringLiteral("管理员"), Rights());
+        QCOMPARE(renamed.status, RuleResult::Refused);
+        QCOMPARE(renamed.messages, QStringList{QStringLiteral("超级管理员 不能改名！")});
+        for (const RuleResult& removed : {AdminRules::removeCheck(kSuper), rules.remove(kSuper)}) {
+            QCOMPARE(removed.status, RuleResult::Refused);
+            QCOMPARE(removed.messages, QStringList{QStringLiteral("超级管理员 不能删除！")});
+        }
+        QVERIFY(messenger.shown.isEmpty());
         QCOMPARE(names(lib.db()), QStringList{kSuper});
         // Blanks around the name are no rename.
-        QVERIFY(rules.change(kSuper, kSuper + QStringLiteral(" "), Rights()));
+        QVERIFY(rules.change(kSuper, kSuper + QStringLiteral(" "), Rights()).done());
         QCOMPARE(names(lib.db()), QStringList{kSuper});
+    }
+
+    // What the rules return for each request, without showing anything: the question before
+    // a delete, a duplicate name as the database's error, a row gone meanwhile as refused.
+    void rulesReturnWhatHappened_data() { engines(); }
+    void rulesReturnWhatHappened()
+    {
+        QFETCH(int, engine);
+        TUSHU_REQUIRE_ENGINE(engine);
+        TestLibrary lib{TestLibrary::Engine(engine)};
+        QVERIFY2(lib.ok(), qPrintable(lib.error()));
+        RecordingMessenger messenger;
+        const AdminRules rules(lib.db());
+
+        const RuleResult added = rules.add(QStringLiteral(" 张三"), rights(bit("qxborrow")));
+        QCOMPARE(added.status, RuleResult::Done);
+        QVERIFY(added.messages.isEmpty());
+        QCOMPARE(storedRights(lib.db(), QStringLiteral("张三")), bit("qxborrow"));
+
+        const RuleResult blank = rules.add(QStringLiteral("  "), Rights());
+        QCOMPARE(blank.status, RuleResult::Refused);
+        QCOMPARE(blank.messages, QStringList{QStringLiteral("用户名必须填写！")});
+
+        const RuleResult twice = rules.add(QStringLiteral("张三"), Rights());
+        QCOMPARE(twice.status, RuleResult::Failed);
+        QCOMPARE(twice.messages.size(), 1);
+        QVERIFY(!twice.messages.first().isEmpty());
+
+        const RuleResult asked = AdminRules::removeCheck(QStringLiteral("张三"));
+        QCOMPARE(asked.status, RuleResult::Confirm);
+        QCOMPARE(asked.question, QStringLiteral("您是否要删除\" 张三\""));
+        QCOMPARE(asked.caption, QStringLiteral("确认"));
+        QVERIFY(asked.messages.isEmpty());
+        QCOMPARE(names(lib.db()).size(), 2); // the check deletes nothing
+
+        QCOMPARE(rules.remove(QStringLiteral("张三")).status, RuleResult::Done);
+        QCOMPARE(names(lib.db()), QStringList{kSuper});
+        for (const RuleResult& gone :
+             {rules.remove(QStringLiteral("张三")),
+              rules.change(QStringLiteral("张三"), QStringLiteral("李四"), Rights())}) {
+            QCOMPARE(gone.status, RuleResult::Refused);
+            QCOMPARE(gone.messages, QStringList{QStringLiteral("用户\"张三\"已不存在！")});
+        }
+        QCOMPARE(names(lib.db()), QStringList{kSuper});
+        QVERIFY2(messenger.shown.isEmpty(), qPrintable(messenger.lastText()));
     }
 
     // Only 保存 writes: the grid is locked while editing, and cancelling drops the changes.
@@ -343,6 +393,7 @@ private slots:
         QCOMPARE(messenger.shown.size(), 1);
         QCOMPARE(messenger.shown[0].kind, QStringLiteral("confirm"));
         QCOMPARE(messenger.shown[0].text, QStringLiteral("您是否要删除\" 张三\""));
+        QCOMPARE(messenger.shown[0].caption, QStringLiteral("确认"));
         QCOMPARE(names(lib.db()).size(), 2);
         fm.deleteClick();
         QCOMPARE(names(lib.db()), QStringList{kSuper});

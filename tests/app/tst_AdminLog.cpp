@@ -189,6 +189,48 @@ private slots:
         QCOMPARE(grid->value(1, QStringLiteral("id")).toLongLong(), all[0]);
     }
 
+    // The deletions return what happened and show nothing themselves: the questions come
+    // from the checks, a row gone meanwhile is nothing, "删除完毕!" follows a delete of all.
+    void rulesReturnWhatHappened_data() { engines(); }
+    void rulesReturnWhatHappened()
+    {
+        QFETCH(int, engine);
+        TUSHU_REQUIRE_ENGINE(engine);
+        TestLibrary lib{TestLibrary::Engine(engine)};
+        QVERIFY2(lib.ok(), qPrintable(lib.error()));
+        addRows(lib.db());
+        RecordingMessenger messenger;
+        const AdminLogRules rules(lib.db());
+        const QList<qint64> all = ids(lib.db());
+
+        for (const QVariant& none : {QVariant(), QVariant(QMetaType(QMetaType::LongLong))}) {
+            QCOMPARE(AdminLogRules::removeOneCheck(none).status, RuleResult::Nothing);
+            QCOMPARE(rules.removeOne(none).status, RuleResult::Nothing);
+        }
+        const RuleResult asked = AdminLogRules::removeOneCheck(all[1]);
+        QCOMPARE(asked.status, RuleResult::Confirm);
+        QCOMPARE(asked.question, QStringLiteral("您是否要删除"));
+        QCOMPARE(asked.caption, QStringLiteral("确认"));
+        QCOMPARE(ids(lib.db()), all);
+
+        const RuleResult removed = rules.removeOne(all[1]);
+        QCOMPARE(removed.status, RuleResult::Done);
+        QVERIFY(removed.messages.isEmpty());
+        QCOMPARE(ids(lib.db()), QList<qint64>({all[0], all[2]}));
+        QCOMPARE(rules.removeOne(all[1]).status, RuleResult::Nothing);
+
+        const RuleResult askedAll = AdminLogRules::removeAllCheck();
+        QCOMPARE(askedAll.status, RuleResult::Confirm);
+        QCOMPARE(askedAll.question, QStringLiteral("您是否要全部删除"));
+        QCOMPARE(askedAll.caption, QStringLiteral("确认"));
+        QCOMPARE(ids(lib.db()).size(), 2);
+        const RuleResult removedAll = rules.removeAll();
+        QCOMPARE(removedAll.status, RuleResult::Done);
+        QCOMPARE(removedAll.messages, QStringList{QStringLiteral("删除完毕!")});
+        QVERIFY(ids(lib.db()).isEmpty());
+        QVERIFY2(messenger.shown.isEmpty(), qPrintable(messenger.lastText()));
+    }
+
     void deleteAllThenDeleteCurrentDoesNothing()
     {
         TestLibrary lib;

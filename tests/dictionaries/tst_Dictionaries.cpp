@@ -113,10 +113,26 @@ private slots:
         const DictionaryTable& t = describe(table);
         fillTable(lib.db(), t, rows);
         RecordingMessenger messages;
-        messages.confirmAnswers.enqueue(answer);
         DictionaryRules rules(lib.db(), t);
-        QCOMPARE(rules.remove(target), deleted);
-        QCOMPARE(messages.texts(), texts);
+        // texts is the question asked, or the refusal shown instead of it.
+        const RuleResult check = rules.removeCheck(target);
+        const bool asks = check.status == RuleResult::Confirm;
+        QCOMPARE(asks ? QStringList{check.question} : check.messages, texts);
+        if (asks) {
+            QCOMPARE(check.caption, QStringLiteral("确认"));
+            QVERIFY(check.messages.isEmpty());
+        } else {
+            QCOMPARE(check.status, RuleResult::Refused);
+        }
+        QCOMPARE(countNamed(lib.db(), t, target), 1); // the check deletes nothing
+        // The screen deletes after Yes; the delete itself keeps to the rule whatever the
+        // screen lets through.
+        if (!asks || answer) {
+            const RuleResult removed = rules.remove(target);
+            QCOMPARE(removed.done(), deleted);
+            QCOMPARE(removed.messages, deleted ? QStringList() : check.messages);
+        }
+        QVERIFY(messages.shown.isEmpty());
         QCOMPARE(countNamed(lib.db(), t, target), deleted ? 0 : 1);
         const int total =
             lib.db().scalar(QStringLiteral("select count(*) from %1").arg(t.table)).toInt();
@@ -132,21 +148,24 @@ private slots:
         const DictionaryTable& t = Dictionaries::PlaceUt();
         fillTable(lib.db(), t, {QStringLiteral("甲"), QStringLiteral("乙")});
         DictionaryRules rules(lib.db(), t);
-        // The confirmation is where the operator hesitates: the other row goes then.
-        struct DeletingMessenger : RecordingMessenger
-        {
-            const Database* db = nullptr;
-            bool confirm(QWidget* w, const QString& text, const QString& caption) override
-            {
-                db->execute(QStringLiteral("delete from 存放位置 where 存放位置名 = ?"),
-                            {QStringLiteral("乙")});
-                return RecordingMessenger::confirm(w, text, caption);
-            }
-        } messages;
-        messages.db = &lib.db();
-        QVERIFY(!rules.remove(QStringLiteral("甲")));
-        QCOMPARE(messages.lastText(), QStringLiteral("至少留有一个！！"));
+        QCOMPARE(rules.removeCheck(QStringLiteral("甲")).status, RuleResult::Confirm);
+        // The question is where the operator hesitates: the other row goes then.
+        lib.db().execute(QStringLiteral("delete from 存放位置 where 存放位置名 = ?"),
+                         {QStringLiteral("乙")});
+        const RuleResult removed = rules.remove(QStringLiteral("甲"));
+        QCOMPARE(removed.status, RuleResult::Refused);
+        QCOMPARE(removed.messages, QStringList{QStringLiteral("至少留有一个！！")});
         QCOMPARE(countNamed(lib.db(), t, QStringLiteral("甲")), 1);
+
+        // A row another desk deleted meanwhile is nothing to report.
+        fillTable(lib.db(), t, {QStringLiteral("甲"), QStringLiteral("乙")});
+        QCOMPARE(rules.removeCheck(QStringLiteral("甲")).status, RuleResult::Confirm);
+        lib.db().execute(QStringLiteral("delete from 存放位置 where 存放位置名 = ?"),
+                         {QStringLiteral("甲")});
+        const RuleResult vanished = rules.remove(QStringLiteral("甲"));
+        QCOMPARE(vanished.status, RuleResult::Nothing);
+        QVERIFY(vanished.messages.isEmpty());
+        QCOMPARE(countNamed(lib.db(), t, QStringLiteral("乙")), 1);
     }
 
     void protectedNames_data()
@@ -198,9 +217,13 @@ private slots:
         DictionaryRules rules(lib.db(), t);
         QCOMPARE(rules.nameLocked(original), original == QStringLiteral("普通"));
         const QList<QStringList> before = rules.rows();
-        const bool written = rules.change(original, fields);
+        const RuleResult result = rules.change(original, fields);
+        const bool written = result.done();
         QCOMPARE(written, message.isEmpty());
-        QCOMPARE(messages.texts(), message.isEmpty() ? QStringList() : QStringList{message});
+        if (!written)
+            QCOMPARE(result.status, RuleResult::Refused);
+        QCOMPARE(result.messages, message.isEmpty() ? QStringList() : QStringList{message});
+        QVERIFY(messages.shown.isEmpty());
         if (!written) {
             QCOMPARE(rules.rows(), before);
             return;
@@ -270,14 +293,18 @@ private slots:
         RecordingMessenger messages;
         DictionaryRules rules(lib.db(), t);
         const int before = int(rules.rows().size());
-        QCOMPARE(rules.add(fields), message.isEmpty());
-        QCOMPARE(messages.texts(), message.isEmpty() ? QStringList() : QStringList{message});
+        const RuleResult added = rules.add(fields);
+        QCOMPARE(added.status, message.isEmpty() ? RuleResult::Done : RuleResult::Refused);
+        QCOMPARE(added.messages, message.isEmpty() ? QStringList() : QStringList{message});
+        QVERIFY(messages.shown.isEmpty());
         QCOMPARE(int(rules.rows().size()), before + (message.isEmpty() ? 1 : 0));
         // The same check guards a change of an existing row.
         if (!message.isEmpty() && fields.first().trimmed() != QStringLiteral("人民币")) {
             const QString first = rules.rows().first().first();
             const QList<QStringList> rowsBefore = rules.rows();
-            QVERIFY(!rules.change(first, fields));
+            const RuleResult changed = rules.change(first, fields);
+            QCOMPARE(changed.status, RuleResult::Refused);
+            QCOMPARE(changed.messages.size(), 1);
             QCOMPARE(rules.rows(), rowsBefore);
         }
     }
@@ -293,8 +320,10 @@ private slots:
         const Database& db = lib.db();
 
         DictionaryRules readers(db, Dictionaries::RdKindUt());
-        QVERIFY(readers.add({QStringLiteral(" 教师 "), QStringLiteral("60"), QStringLiteral("10"),
-                             QStringLiteral("0.0125")}));
+        QVERIFY(readers
+                    .add({QStringLiteral(" 教师 "), QStringLiteral("60"), QStringLiteral("10"),
+                          QStringLiteral("0.0125")})
+                    .done());
         QSqlQuery q = db.query(
             QStringLiteral("select 借阅天数, 借阅数量限制, 租金 from 读者类别 where 类别名 = ?"),
             {QStringLiteral("教师")});
@@ -303,9 +332,10 @@ private slots:
         QCOMPARE(DbValue::toInt(q.value(1)), 10);
         QCOMPARE(DbValue::toMoney(q.value(2)), Money::fromUnits(125));
 
-        QVERIFY(
-            readers.change(QStringLiteral("教师"), {QStringLiteral("教工"), QStringLiteral("45"),
-                                                    QStringLiteral("8"), QStringLiteral("1.25")}));
+        QVERIFY(readers
+                    .change(QStringLiteral("教师"), {QStringLiteral("教工"), QStringLiteral("45"),
+                                                     QStringLiteral("8"), QStringLiteral("1.25")})
+                    .done());
         QCOMPARE(countNamed(db, Dictionaries::RdKindUt(), QStringLiteral("教师")), 0);
         QStringList shown;
         for (const QStringList& row : readers.rows())
@@ -319,7 +349,8 @@ private slots:
         db.execute(QStringLiteral("insert into 出版社名 (出版社名, ISBN, 出版地) values (?, ?, ?)"),
                    {QStringLiteral("科学出版社"), QStringLiteral("7-03"), QStringLiteral("北京")});
         QVERIFY(pubs.change(QStringLiteral("科学出版社"),
-                            {QStringLiteral("科学出版社"), QStringLiteral("7-030")}));
+                            {QStringLiteral("科学出版社"), QStringLiteral("7-030")})
+                    .done());
         q = db.query(QStringLiteral("select ISBN, 出版地 from 出版社名 where 出版社名 = ?"),
                      {QStringLiteral("科学出版社")});
         QVERIFY(q.next());
@@ -332,10 +363,12 @@ private slots:
         // A row another desk deleted meanwhile cannot be changed.
         db.execute(QStringLiteral("delete from 读者类别 where 类别名 = ?"),
                    {QStringLiteral("教工")});
-        QVERIFY(
-            !readers.change(QStringLiteral("教工"), {QStringLiteral("教工"), QStringLiteral("1"),
-                                                     QStringLiteral("1"), QStringLiteral("0")}));
-        QCOMPARE(messages.lastText(), QStringLiteral("\"教工\"已不存在！"));
+        const RuleResult gone =
+            readers.change(QStringLiteral("教工"), {QStringLiteral("教工"), QStringLiteral("1"),
+                                                    QStringLiteral("1"), QStringLiteral("0")});
+        QCOMPARE(gone.status, RuleResult::Refused);
+        QCOMPARE(gone.messages, QStringList{QStringLiteral("\"教工\"已不存在！")});
+        QVERIFY(messages.shown.isEmpty());
         QCOMPARE(countNamed(db, Dictionaries::RdKindUt(), QStringLiteral("教工")), 0);
     }
 
@@ -348,11 +381,17 @@ private slots:
         QVERIFY2(lib.ok(), qPrintable(lib.error()));
         RecordingMessenger messages;
         DictionaryRules secrets(lib.db(), Dictionaries::SecretLevelUt());
-        QVERIFY(secrets.add({QStringLiteral("秘密")}));
-        QVERIFY(secrets.remove(QStringLiteral("秘密")));
-        QVERIFY(!secrets.remove(QStringLiteral("公开")));
-        QCOMPARE(messages.texts(), (QStringList{QStringLiteral("您是否要删除\" 秘密\""),
-                                                QStringLiteral("至少留有一个！！")}));
+        QVERIFY(secrets.add({QStringLiteral("秘密")}).done());
+        QCOMPARE(secrets.removeCheck(QStringLiteral("秘密")).question,
+                 QStringLiteral("您是否要删除\" 秘密\""));
+        QVERIFY(secrets.remove(QStringLiteral("秘密")).done());
+        // The last row: refused by the check and by the delete's own condition.
+        for (const RuleResult& kept : {secrets.removeCheck(QStringLiteral("公开")),
+                                       secrets.remove(QStringLiteral("公开"))}) {
+            QCOMPARE(kept.status, RuleResult::Refused);
+            QCOMPARE(kept.messages, QStringList{QStringLiteral("至少留有一个！！")});
+        }
+        QVERIFY(messages.shown.isEmpty());
         QCOMPARE(secrets.rows(), QList<QStringList>{QStringList{QStringLiteral("公开")}});
     }
 };
@@ -419,6 +458,58 @@ private slots:
         QTest::mouseClick(button(&form, "deleteButton"), Qt::LeftButton);
         QCOMPARE(messages.texts(), QStringList{QStringLiteral("您是否要删除\" 历史\"")});
         QCOMPARE(form.grid()->rowCount(), 2);
+    }
+
+    // The editor asks before deleting and shows a refusal instead of the question.
+    void deleteFromTheScreen_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QStringList>("rows");
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<QStringList>("kinds");
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<int>("left");
+        const QString rd = QStringLiteral("读者类别");
+        const QString place = QStringLiteral("存放位置");
+        const QStringList two{QStringLiteral("学生"), QStringLiteral("教师")};
+        const QStringList question{QStringLiteral("您是否要删除\" 学生\"")};
+        const QStringList confirm{QStringLiteral("confirm")};
+        const QStringList information{QStringLiteral("information")};
+        QTest::newRow("yes") << rd << two << true << confirm << question << 1;
+        QTest::newRow("no") << rd << two << false << confirm << question << 2;
+        QTest::newRow("protected name")
+            << rd << QStringList{QStringLiteral("普通"), QStringLiteral("学生")} << true
+            << information << QStringList{QStringLiteral("(普通)不能删除！")} << 2;
+        QTest::newRow("last row") << place << QStringList{QStringLiteral("学生")} << true
+                                  << information << QStringList{QStringLiteral("至少留有一个！！")}
+                                  << 1;
+    }
+    void deleteFromTheScreen()
+    {
+        QFETCH(QString, table);
+        QFETCH(QStringList, rows);
+        QFETCH(bool, answer);
+        QFETCH(QStringList, kinds);
+        QFETCH(QStringList, texts);
+        QFETCH(int, left);
+        TestLibrary lib;
+        QVERIFY2(lib.ok(), qPrintable(lib.error()));
+        const DictionaryTable& t = describe(table);
+        fillTable(lib.db(), t, rows);
+        RecordingMessenger messages;
+        messages.confirmAnswers.enqueue(answer);
+        TDictionaryFm form(t);
+        form.grid()->setCurrentCell(0, 0);
+        QCOMPARE(form.field(0)->text(), rows.first());
+        QTest::mouseClick(button(&form, "deleteButton"), Qt::LeftButton);
+        QStringList shownKinds;
+        for (const RecordingMessenger::Shown& m : messages.shown)
+            shownKinds << m.kind;
+        QCOMPARE(shownKinds, kinds);
+        QCOMPARE(messages.texts(), texts);
+        const QString count = QStringLiteral("select count(*) from %1").arg(t.table);
+        QCOMPARE(lib.db().scalar(count).toInt(), left);
+        QCOMPARE(form.grid()->rowCount(), left);
     }
 
     void itemLevelNameLockedWhileEditing()
