@@ -78,7 +78,7 @@ ListScreen::ListScreen(const ListDescription& description, QWidget* parent)
         grid_->addFooterSum(f);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(toolBar_);
+    layout->setMenuBar(toolBar_);
     layout->addWidget(conditionGroup_);
     layout->addWidget(grid_, 1);
 

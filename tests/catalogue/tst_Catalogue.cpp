@@ -615,6 +615,11 @@ private slots:
         QCOMPARE(count(l.db(), QStringLiteral("select count(*) from 管理员日志")), 1);
         QCOMPARE(again.findChild<QLineEdit*>(QStringLiteral("quantityEdit"))->text(),
                  QStringLiteral("7"));
+        // "Run" hands the stored path to the desktop, never to a command line.
+        again.findChild<QLineEdit*>(QStringLiteral("documentEdit"))
+            ->setText(QStringLiteral("/tmp/a b;rm -rf x.pdf"));
+        again.findChild<QPushButton*>(QStringLiteral("runButton"))->click();
+        QCOMPARE(l.messenger.opened, QStringList{QStringLiteral("/tmp/a b;rm -rf x.pdf")});
         // Without the right the stock screen does not open.
         LoginState::instance().rights.qxModifyStock = false;
         again.findChild<QPushButton*>(QStringLiteral("modifyStockButton"))->click();
