@@ -33,6 +33,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <malloc.h>
 
 namespace {
 using Bench::measure;
@@ -148,6 +149,7 @@ struct Row
     Timing ours, floor;
     double goalMs; // what the median (first rows) or p99 (single-row actions) must stay under
     bool single;
+    bool judged = true; // false: the ratio is shown for information only
 };
 
 void printTable(const QList<Row>& rows)
@@ -295,21 +297,20 @@ int main(int argc, char** argv)
         screen.open(ListStatement{db.limited(QStringLiteral("select * from 图书"), 500), {}});
         const int quantity = screen.grid()->model()->fieldIndex(QStringLiteral("数量"));
         int order = 0;
-        rows.append(
-            {QStringLiteral("sort the list by 数量"),
-             measure(runs,
-                     [&](int) {
-                         screen.grid()->view()->sortByColumn(
-                             quantity, (order++ % 2) ? Qt::AscendingOrder : Qt::DescendingOrder);
-                         firstRowsAndFooters(screen.grid());
-                     }),
-             measure(runs,
-                     [&](int) {
-                         readRows(db.query(QStringLiteral("select * from (select * from 图书 "
-                                                          "limit 500) order by 数量 desc")),
-                                  256);
-                     }),
-             300, false});
+        {
+            // Each click on a newly opened list of the first 500 books.
+            const ListStatement first{db.limited(QStringLiteral("select * from 图书"), 500), {}};
+            const auto [ours, floor] = Bench::alternating(
+                runs, [&](int) { screen.open(first); },
+                [&](int) {
+                    screen.grid()->view()->sortByColumn(
+                        quantity, (order++ % 2) ? Qt::AscendingOrder : Qt::DescendingOrder);
+                    firstRowsAndFooters(screen.grid());
+                },
+                // The rows shown, read to their end; their order is the client's.
+                [&](int) { readRows(db.query(first.sql)); });
+            rows.append({QStringLiteral("sort the list by 数量"), ours, floor, 300, false});
+        }
 
         CatalogueItems rules(CatalogueTable::books(), db);
         {
@@ -409,8 +410,8 @@ int main(int argc, char** argv)
                                  ExcelExport out(file);
                                  out.write(q, 0, q.record().count() - 1);
                              }),
-                     measure(1, [&](int) { readRows(db.query(exported.sql, exported.values)); }),
-                     1e9, false});
+                     measure(1, [&](int) { readRows(db.query(exported.sql, exported.values)); }), 0,
+                     false, false});
         printTable(rows);
 
         const QStringList printed{QStringLiteral("编号"),     QStringLiteral("条形码"),
@@ -418,10 +419,12 @@ int main(int argc, char** argv)
                                   QStringLiteral("存放位置"), QStringLiteral("数量"),
                                   QStringLiteral("价格")};
         int count = 0;
+        malloc_trim(0); // freed memory goes back, so that the peak shows what printing adds
         const long six =
             Bench::peakKiB([&] { count = screen.grid()->reportRows(printed).count(); });
         DataGrid all;
         all.setQuery(db, screen.statement().sql, screen.statement().values);
+        malloc_trim(0);
         const long every = Bench::peakKiB([&] { (void)all.reportRows().count(); });
         std::printf("\nprinting %d rows: peak %ld KiB reading the 7 printed columns, %ld KiB "
                     "reading every column into the grid first\n",

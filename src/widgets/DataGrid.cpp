@@ -226,6 +226,7 @@ void DataGrid::applyColumns()
 void DataGrid::setQuery(const Database& db, const QString& sql, const QVariantList& values)
 {
     lastCurrent_ = -2;
+    footerKey_.clear(); // the same statement run again may find other rows
     view_->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     model_->setQuery(db, sql, values);
 }
@@ -233,6 +234,7 @@ void DataGrid::setQuery(const Database& db, const QString& sql, const QVariantLi
 void DataGrid::refresh()
 {
     lastCurrent_ = -2;
+    footerKey_.clear();
     model_->refresh();
 }
 

@@ -326,9 +326,15 @@ void GridModel::sort(int column, Qt::SortOrder order)
     if (column < 0 || column >= fields_.size())
         return;
     if (db_ && query_.isActive()) {
-        run(quotedField(column) +
-            (order == Qt::AscendingOrder ? QStringLiteral(" asc") : QStringLiteral(" desc")));
-        return;
+        // A statement whose rows are few is read and sorted here: the database, asked for
+        // an order over "the first n rows" of a statement without one, may pick other rows
+        // (SQLite does), while the rows shown must stay the rows shown.
+        if (statementCount() > kSortInMemoryRows) {
+            run(quotedField(column) +
+                (order == Qt::AscendingOrder ? QStringLiteral(" asc") : QStringLiteral(" desc")));
+            return;
+        }
+        fetchAll();
     }
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     const QModelIndexList before = persistentIndexList();

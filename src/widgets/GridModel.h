@@ -22,6 +22,8 @@ class GridModel : public QAbstractTableModel
 public:
     static constexpr int SortRole = Qt::UserRole + 1;
     static constexpr int kDefaultChunk = 256;
+    // Statements of at most this many rows are sorted in memory, all rows read first.
+    static constexpr int kSortInMemoryRows = 10000;
 
     explicit GridModel(QObject* parent = nullptr);
     ~GridModel() override;
@@ -75,8 +77,8 @@ public:
                         int role = Qt::DisplayRole) const override;
     bool canFetchMore(const QModelIndex& parent = {}) const override;
     void fetchMore(const QModelIndex& parent = {}) override;
-    // Rows of a statement not read to the end are sorted by the database (the statement
-    // runs again with an order); rows all in memory are sorted here, stably.
+    // Rows of a large statement not read to the end are sorted by the database (the
+    // statement runs again with an order); other rows are sorted here, stably.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
 private:

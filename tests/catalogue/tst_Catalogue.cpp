@@ -513,6 +513,8 @@ private slots:
         QCOMPARE(count(l.db(), QStringLiteral("select count(*) from 图书 where 编号 = 'A3'")), 0);
         QCOMPARE(count(l.db(), QStringLiteral("select count(*) from 图书")), 2);
         QCOMPARE(screen.grid()->rowCount(), 2);
+        QCOMPARE(screen.grid()->footerText(QStringLiteral("编号")), QStringLiteral("2"));
+        QCOMPARE(screen.grid()->footerText(QStringLiteral("数量")), QStringLiteral("3"));
     }
 
     // The grid's footers and the totals line of the opened screen; "精确" and "模糊".
