@@ -53,15 +53,29 @@ QVariant nullOf(ColumnType type)
     }
 }
 
-// "column = ?" with the value as read, or "column is null".
-void guard(const QString& column, const QVariant& before, QStringList* where, QVariantList* values)
+// "column = ?" with the value as read, or "column is null". Amounts compare as whole
+// ten-thousandths, since SQLite keeps them as REAL.
+void guard(const Database& db, const QString& table, const QString& column, const QVariant& before,
+           QStringList* where, QVariantList* values)
 {
     if (before.isNull() || !before.isValid()) {
         *where << column + QStringLiteral(" is null");
-    } else {
-        *where << column + QStringLiteral(" = ?");
-        *values << before;
+        return;
     }
+    if (typeOf(table, column) == ColumnType::Money) {
+        if (const auto m = Money::fromVariant(before)) {
+            if (db.engine() == DbEngine::SQLite) {
+                *where << QStringLiteral("cast(round(%1 * 10000) as integer) = ?").arg(column);
+                *values << qlonglong(m->units());
+            } else {
+                *where << column + QStringLiteral(" = ?");
+                *values << QVariant::fromValue(*m);
+            }
+            return;
+        }
+    }
+    *where << column + QStringLiteral(" = ?");
+    *values << before;
 }
 
 QVariant trimmedText(const QString& s)
@@ -229,7 +243,7 @@ void CatalogueItems::write(const QVariantMap& loaded, const QList<Change>& chang
     values << loaded.value(kNumber);
     for (const Change& c : changes)
         if (c.column != kNumber)
-            guard(c.column, loaded.value(c.column), &where, &values);
+            guard(db_, table_.table, c.column, loaded.value(c.column), &where, &values);
     const int rows = db_.execute(QStringLiteral("update %1 set %2 where %3")
                                      .arg(table_.table, sets.join(QStringLiteral(", ")),
                                           where.join(QStringLiteral(" and "))),
@@ -292,7 +306,7 @@ ItemResult CatalogueItems::changeStock(const QVariantMap& loaded, const QVariant
             write(loaded, *c);
             QStringList where{QStringLiteral("编号 = ?")};
             QVariantList values{*n, now};
-            guard(kStock, loaded.value(kStock), &where, &values);
+            guard(db_, table_.table, kStock, loaded.value(kStock), &where, &values);
             const int rows =
                 db_.execute(QStringLiteral("update %1 set 数量 = ? where %2")
                                 .arg(table_.table, where.join(QStringLiteral(" and "))),

@@ -86,7 +86,11 @@ std::optional<ListStatement> ListSearch::condition(const Database& db, const QSt
         // Text columns compare directly (and use their index); other columns as their text.
         return ListStatement{text + QStringLiteral(" = ?"), {value}};
     }
-    // Letter case: ignored on both engines (SQLite's like ignores ASCII case already).
+    // Letter case is ignored on both engines: SQLite's like ignores it already (for the
+    // letters its lower() folds), PostgreSQL's is told to.
+    if (db.engine() == DbEngine::SQLite)
+        return ListStatement{text + QStringLiteral(" like ? escape '\\'"),
+                             {containsPattern(value)}};
     return ListStatement{QStringLiteral("lower(%1) like lower(?) escape '\\'").arg(text),
                          {containsPattern(value)}};
 }

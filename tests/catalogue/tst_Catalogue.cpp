@@ -250,6 +250,14 @@ private slots:
                                                  QStringLiteral("名称")));
         QCOMPARE(l.db().scalar(QStringLiteral("select 名称 from 图书")).toString(),
                  QStringLiteral("石头记"));
+        // An amount read back compares exactly, however the engine keeps it.
+        addBook(l.db(), QStringLiteral("A2"), QStringLiteral("水浒"), 1, "99999.9999");
+        r = rules.save(*rules.load(QStringLiteral("A2")),
+                       {{QStringLiteral("价格"), QStringLiteral("0.1")}});
+        QVERIFY2(r.ok, qPrintable(r.message));
+        QCOMPARE(DbValue::toMoney(l.db().scalar(QStringLiteral("select 价格 from 图书 where 编号 = "
+                                                               "'A2'"))),
+                 *Money::parse(QStringLiteral("0.1")));
         l.db().execute(QStringLiteral("delete from 图书"));
         r = rules.save(loaded, {{QStringLiteral("作者"), QStringLiteral("曹雪芹")}});
         QVERIFY(!r.ok);
