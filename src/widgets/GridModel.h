@@ -22,6 +22,8 @@ class GridModel : public QAbstractTableModel
 public:
     static constexpr int SortRole = Qt::UserRole + 1;
     static constexpr int kDefaultChunk = 256;
+    // Statements of at most this many rows are sorted in memory, all rows read first.
+    static constexpr int kSortInMemoryRows = 10000;
 
     explicit GridModel(QObject* parent = nullptr);
     ~GridModel() override;
@@ -52,6 +54,21 @@ public:
     // the statement wrapped as a subquery, so that nothing has to be read for them.
     qint64 statementCount() const;
     FieldSum statementSum(const QString& field, FieldKind kind = FieldKind::Auto) const;
+    // The count and the sums of several fields in one aggregate statement (money summed as
+    // whole ten-thousandths, so that it is exact where amounts are stored as REAL).
+    struct Aggregates
+    {
+        qint64 count = 0;
+        QList<FieldSum> sums; // in the order of the fields asked
+    };
+    Aggregates statementAggregates(const QStringList& sumFields) const;
+    // What identifies the statement's rows, whatever their order: footers computed for the
+    // same key stay valid after a sort.
+    QString statementKey() const;
+    // A new forward-only query over the statement reading only these fields (every field
+    // when empty), in the order shown, for printing and export; rows in memory are not
+    // read again. Throws DbError; fields must be fields of the statement.
+    QSqlQuery statementColumns(const QStringList& fields);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -60,8 +77,8 @@ public:
                         int role = Qt::DisplayRole) const override;
     bool canFetchMore(const QModelIndex& parent = {}) const override;
     void fetchMore(const QModelIndex& parent = {}) override;
-    // Rows of a statement not read to the end are sorted by the database (the statement
-    // runs again with an order); rows all in memory are sorted here, stably.
+    // Rows of a large statement not read to the end are sorted by the database (the
+    // statement runs again with an order); other rows are sorted here, stably.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
 private:
