@@ -8,7 +8,7 @@ PACKAGES=(
   qt6-5compat-dev qt6-charts-dev qt6-image-formats-plugins
   libxlsxwriter-dev libminizip-dev libfreexl-dev libzint-dev
   fonts-wqy-microhei qt6-translations-l10n
-  postgresql
+  postgresql libpq-dev
   poppler-utils xdg-utils
 )
 missing=()

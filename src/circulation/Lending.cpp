@@ -392,79 +392,95 @@ CommitResult Lending::commit(bool printReceipt)
     const QDate due = today.addDays(category_->借阅天数);
     const LendingReader reader = *reader_;
     QStringList titles;
+    QVariant lastLoanId;
     try {
-        db_.transaction([&] {
-            // Rows are locked reader first, then the items in a fixed order (table, 编号),
-            // the order returning keeps too, so that two desks never deadlock each other.
-            if (db_.execute(QStringLiteral("update 读者库 set 未还数量 = 未还数量 + ?, "
-                                           "累计借阅次数 = coalesce(累计借阅次数, 0) + ? "
-                                           "where 读者编号 = ?"),
-                            {int(list_.size()), int(list_.size()), reader.读者编号}) != 1)
-                throw DbError(noReaderText() + QStringLiteral("\n没有借出任何物品."));
+        db_.transaction(
+            [&] {
+                // Rows are locked reader first, then the items in a fixed order (table, 编号),
+                // the order returning keeps too, so that two desks never deadlock each other.
+                if (db_.execute(QStringLiteral("update 读者库 set 未还数量 = 未还数量 + ?, "
+                                               "累计借阅次数 = coalesce(累计借阅次数, 0) + ? "
+                                               "where 读者编号 = ?"),
+                                {int(list_.size()), int(list_.size()), reader.读者编号}) != 1)
+                    throw DbError(noReaderText() + QStringLiteral("\n没有借出任何物品."));
 
-            QList<const LendingListRow*> lockOrder;
-            for (const LendingListRow& row : std::as_const(list_))
-                lockOrder << &row;
-            std::stable_sort(lockOrder.begin(), lockOrder.end(), [&](auto* a, auto* b) {
-                return std::pair(itemTable(a->类别), a->编号) <
-                       std::pair(itemTable(b->类别), b->编号);
-            });
-            struct Item
-            {
-                QVariantList values; // 编号, 名称, 条形码, 物品级别, 价格
-                QString title;
-            };
-            QHash<QString, Item> items;
-            for (const LendingListRow* row : std::as_const(lockOrder)) {
-                const QString table = itemTable(row->类别);
-                const QString missing = noItemText(row->类别) + QStringLiteral(" (") + row->编号 +
-                                        QStringLiteral(")\n没有借出任何物品.");
-                if (table.isEmpty())
-                    throw DbError(missing);
-                if (db_.execute(QStringLiteral("update %1 set 数量 = 数量 - 1, 借出次数 = "
-                                               "coalesce(借出次数, 0) + 1, 预定状况 = null, "
-                                               "预定到期时间 = null where 编号 = ? and 数量 > 0")
-                                    .arg(table),
-                                {row->编号}) != 1) {
-                    const QVariant title =
-                        db_.scalar(QStringLiteral("select 名称 from %1 where 编号 = ?").arg(table),
-                                   {row->编号});
-                    if (!title.isValid())
+                QList<const LendingListRow*> lockOrder;
+                for (const LendingListRow& row : std::as_const(list_))
+                    lockOrder << &row;
+                std::stable_sort(lockOrder.begin(), lockOrder.end(), [&](auto* a, auto* b) {
+                    return std::pair(itemTable(a->类别), a->编号) <
+                           std::pair(itemTable(b->类别), b->编号);
+                });
+                struct Item
+                {
+                    QVariantList values; // 编号, 名称, 条形码, 物品级别, 价格
+                    QString title;
+                };
+                QHash<QString, Item> items;
+                for (const LendingListRow* row : std::as_const(lockOrder)) {
+                    const QString table = itemTable(row->类别);
+                    const QString missing = noItemText(row->类别) + QStringLiteral(" (") +
+                                            row->编号 + QStringLiteral(")\n没有借出任何物品.");
+                    if (table.isEmpty())
                         throw DbError(missing);
-                    throw DbError(QStringLiteral("%1 (%2) 数量不足.\n没有借出任何物品.")
-                                      .arg(DbValue::toText(title), row->编号));
+                    if (db_.execute(
+                            QStringLiteral("update %1 set 数量 = 数量 - 1, 借出次数 = "
+                                           "coalesce(借出次数, 0) + 1, 预定状况 = null, "
+                                           "预定到期时间 = null where 编号 = ? and 数量 > 0")
+                                .arg(table),
+                            {row->编号}) != 1) {
+                        const QVariant title = db_.scalar(
+                            QStringLiteral("select 名称 from %1 where 编号 = ?").arg(table),
+                            {row->编号});
+                        if (!title.isValid())
+                            throw DbError(missing);
+                        throw DbError(QStringLiteral("%1 (%2) 数量不足.\n没有借出任何物品.")
+                                          .arg(DbValue::toText(title), row->编号));
+                    }
+                    const QString key = table + QLatin1Char('\n') + row->编号;
+                    QSqlQuery q =
+                        db_.query(QStringLiteral("select 编号, 名称, 条形码, 物品级别, 价格 "
+                                                 "from %1 where 编号 = ?")
+                                      .arg(table),
+                                  {row->编号});
+                    if (!q.next())
+                        throw DbError(missing);
+                    Item item;
+                    item.title = DbValue::toText(q.value(1));
+                    item.values = {q.value(0), item.title, q.value(2), q.value(3),
+                                   q.value(4).isNull()
+                                       ? QVariant()
+                                       : QVariant::fromValue(DbValue::toMoney(q.value(4)))};
+                    items.insert(key, item);
                 }
-                const QString key = table + QLatin1Char('\n') + row->编号;
-                QSqlQuery q = db_.query(QStringLiteral("select 编号, 名称, 条形码, 物品级别, 价格 "
-                                                       "from %1 where 编号 = ?")
-                                            .arg(table),
-                                        {row->编号});
-                if (!q.next())
-                    throw DbError(missing);
-                Item item;
-                item.title = DbValue::toText(q.value(1));
-                item.values = {q.value(0), item.title, q.value(2), q.value(3),
-                               q.value(4).isNull()
-                                   ? QVariant()
-                                   : QVariant::fromValue(DbValue::toMoney(q.value(4)))};
-                items.insert(key, item);
-            }
 
-            // The loan rows follow the order of the lending list.
-            for (const LendingListRow& row : std::as_const(list_)) {
-                const QString table = itemTable(row.类别);
-                const Item& item = items[table + QLatin1Char('\n') + row.编号];
-                db_.execute(
-                    QStringLiteral("insert into 借出记录 (读者编号, 读者姓名, 编号, 名称, "
-                                   "条形码, 类别, 物品级别, 价格, 租金, 借阅日期, 应还日期, "
-                                   "借阅经手人, 已还, 物品状况) values (?, ?, ?, ?, ?, ?, "
-                                   "?, ?, ?, ?, ?, ?, ?, ?)"),
-                    {reader.读者编号, reader.读者姓名, item.values[0], item.title, item.values[2],
-                     table, item.values[3], item.values[4], QVariant::fromValue(row.租金), today,
-                     due, operatorName_, QStringLiteral("否"), QStringLiteral("完好")});
-                titles << item.title;
-            }
-        });
+                // The loan rows follow the order of the lending list.
+                for (const LendingListRow& row : std::as_const(list_)) {
+                    const QString table = itemTable(row.类别);
+                    const Item& item = items[table + QLatin1Char('\n') + row.编号];
+                    db_.execute(
+                        QStringLiteral("insert into 借出记录 (读者编号, 读者姓名, 编号, 名称, "
+                                       "条形码, 类别, 物品级别, 价格, 租金, 借阅日期, 应还日期, "
+                                       "借阅经手人, 已还, 物品状况) values (?, ?, ?, ?, ?, ?, "
+                                       "?, ?, ?, ?, ?, ?, ?, ?)"),
+                        {reader.读者编号, reader.读者姓名, item.values[0], item.title,
+                         item.values[2], table, item.values[3], item.values[4],
+                         QVariant::fromValue(row.租金), today, due, operatorName_,
+                         QStringLiteral("否"), QStringLiteral("完好")});
+                    titles << item.title;
+                }
+                // The last loan row written: if the connection breaks while the COMMIT is under
+                // way, its presence tells whether the server stored the loan.
+                lastLoanId =
+                    db_.scalar(QStringLiteral("select max(id) from 借出记录 where 读者编号 "
+                                              "= ? and 编号 = ?"),
+                               {reader.读者编号, list_.last().编号});
+            },
+            [&] {
+                return db_.scalar(QStringLiteral("select count(*) from 借出记录 where id = ?"),
+                                  {lastLoanId})
+                           .toInt() == 1;
+            });
     } catch (const DbError& e) {
         r.message = e.message();
         return r;

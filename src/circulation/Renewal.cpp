@@ -33,13 +33,19 @@ bool Renewal::renew(const QDate& newDueDate)
         return false;
     const qint64 id = loan_->id;
     loan_.reset();
-    db_.transaction([&] {
-        const int changed = db_.execute(
-            QStringLiteral("update 借出记录 set 应还日期 = ? where id = ? and 已还 = ?"),
-            {newDueDate, id, QStringLiteral("否")});
-        if (changed != 1)
-            throw DbError(loanGoneMessage());
-    });
+    db_.transaction(
+        [&] {
+            const int changed = db_.execute(
+                QStringLiteral("update 借出记录 set 应还日期 = ? where id = ? and 已还 = ?"),
+                {newDueDate, id, QStringLiteral("否")});
+            if (changed != 1)
+                throw DbError(loanGoneMessage());
+        },
+        [&] {
+            return DbValue::dateOrNull(db_.scalar(
+                       QStringLiteral("select 应还日期 from 借出记录 where id = ?"), {id})) ==
+                   newDueDate;
+        });
     return true;
 }
 

@@ -183,51 +183,60 @@ ReturnResult Returning::giveBack(const OpenLoan& loan, const ReturnEntry& entry)
     const QString table = itemTable(loan.类别);
     bool alreadyReturned = false;
     try {
-        db_.transaction([&] {
-            QString sql =
-                QStringLiteral("update 借出记录 set 已还 = ?, 归还日期 = ?, 归还经手人 = ?, "
-                               "实际租期 = ?, 物品状况 = ?, 赔偿金额 = ?, 归还备注 = ?");
-            QVariantList values{
-                QStringLiteral("是"),      Clock::today(), operatorName_, days, entry.物品状况,
-                moneyOrNull(compensation), entry.归还备注};
-            if (rent) {
-                sql += QStringLiteral(", 实际租金 = ?");
-                values << QVariant::fromValue(*rent);
-            }
-            if (fineAmount) {
-                sql += QStringLiteral(", 罚金 = ?");
-                values << QVariant::fromValue(*fineAmount);
-            }
-            values << loan.id << kNo;
-            if (db_.execute(sql + QStringLiteral(" where id = ? and 已还 = ?"), values) != 1) {
-                alreadyReturned = true;
-                return; // nothing was changed; the empty transaction commits
-            }
-            // Rows are locked loan, reader, item: the order the lending commit keeps too
-            // (reader, then items), so that two desks never wait on each other in a circle.
-            QString readerSql = QStringLiteral("update 读者库 set 未还数量 = 未还数量 - 1");
-            QVariantList readerValues;
-            if (rent || fineAmount) {
-                readerSql += QStringLiteral(", 卡内金额 = coalesce(卡内金额, 0) - ?");
-                readerValues << QVariant::fromValue(charge);
-            }
-            readerValues << loan.读者编号;
-            r.readerMissing =
-                db_.execute(readerSql + QStringLiteral(" where 读者编号 = ?"), readerValues) == 0;
-            if (table.isEmpty()) {
-                r.itemMissing = true;
-            } else if (entry.物品状况 != kLost) {
-                r.itemMissing = db_.execute(QStringLiteral("update %1 set 数量 = 数量 + 1 "
-                                                           "where 编号 = ?")
-                                                .arg(table),
-                                            {loan.编号}) == 0;
-            } else {
-                r.itemMissing =
-                    db_.scalar(QStringLiteral("select count(*) from %1 where 编号 = ?").arg(table),
+        db_.transaction(
+            [&] {
+                QString sql =
+                    QStringLiteral("update 借出记录 set 已还 = ?, 归还日期 = ?, 归还经手人 = ?, "
+                                   "实际租期 = ?, 物品状况 = ?, 赔偿金额 = ?, 归还备注 = ?");
+                QVariantList values{
+                    QStringLiteral("是"),      Clock::today(), operatorName_, days, entry.物品状况,
+                    moneyOrNull(compensation), entry.归还备注};
+                if (rent) {
+                    sql += QStringLiteral(", 实际租金 = ?");
+                    values << QVariant::fromValue(*rent);
+                }
+                if (fineAmount) {
+                    sql += QStringLiteral(", 罚金 = ?");
+                    values << QVariant::fromValue(*fineAmount);
+                }
+                values << loan.id << kNo;
+                if (db_.execute(sql + QStringLiteral(" where id = ? and 已还 = ?"), values) != 1) {
+                    alreadyReturned = true;
+                    return; // nothing was changed; the empty transaction commits
+                }
+                // Rows are locked loan, reader, item: the order the lending commit keeps too
+                // (reader, then items), so that two desks never wait on each other in a circle.
+                QString readerSql = QStringLiteral("update 读者库 set 未还数量 = 未还数量 - 1");
+                QVariantList readerValues;
+                if (rent || fineAmount) {
+                    readerSql += QStringLiteral(", 卡内金额 = coalesce(卡内金额, 0) - ?");
+                    readerValues << QVariant::fromValue(charge);
+                }
+                readerValues << loan.读者编号;
+                r.readerMissing = db_.execute(readerSql + QStringLiteral(" where 读者编号 = ?"),
+                                              readerValues) == 0;
+                if (table.isEmpty()) {
+                    r.itemMissing = true;
+                } else if (entry.物品状况 != kLost) {
+                    r.itemMissing = db_.execute(QStringLiteral("update %1 set 数量 = 数量 + 1 "
+                                                               "where 编号 = ?")
+                                                    .arg(table),
+                                                {loan.编号}) == 0;
+                } else {
+                    r.itemMissing =
+                        db_.scalar(
+                               QStringLiteral("select count(*) from %1 where 编号 = ?").arg(table),
                                {loan.编号})
-                        .toInt() == 0;
-            }
-        });
+                            .toInt() == 0;
+                }
+            },
+            [&] {
+                // The connection broke during the COMMIT: the loan closed by this desk tells.
+                return !alreadyReturned &&
+                       db_.scalar(QStringLiteral("select 已还 from 借出记录 where id = ?"),
+                                  {loan.id})
+                               .toString() == QStringLiteral("是");
+            });
     } catch (const DbError& e) {
         r.status = ReturnResult::Refused;
         r.itemMissing = r.readerMissing = false;

@@ -9,6 +9,8 @@
 #include <QSqlError>
 #include <QSqlRecord>
 
+#include <libpq-fe.h>
+
 namespace {
 QString errorText(const QSqlError& e)
 {
@@ -19,6 +21,30 @@ QString errorText(const QSqlError& e)
     else if (!d.isEmpty() && !t.contains(d))
         t = t + QStringLiteral(" (") + d + QLatin1Char(')');
     return t.isEmpty() ? QStringLiteral("数据库错误") : t;
+}
+
+// The server's reason in one line, without the severity and the driver's own words:
+// "FATAL:  terminating connection due to administrator command" → "terminating …".
+QString serverReason(const QSqlError& e)
+{
+    QString text = e.databaseText().trimmed();
+    if (text.isEmpty())
+        text = e.driverText().trimmed();
+    for (const QString& line : text.split(QLatin1Char('\n'))) {
+        QString l = line.trimmed();
+        for (const char* prefix : {"FATAL:", "ERROR:", "could not send data to server:"})
+            if (l.startsWith(QLatin1String(prefix)))
+                l = l.mid(int(qstrlen(prefix))).trimmed();
+        if (!l.isEmpty())
+            return l;
+    }
+    return QStringLiteral("连接已断开");
+}
+
+std::function<void(const Database&)>& beforeCommitHook()
+{
+    static std::function<void(const Database&)> hook;
+    return hook;
 }
 } // namespace
 
@@ -79,6 +105,7 @@ bool Database::openCopyOf(const Database& other, QString* error)
         return false;
     }
     engine_ = other.engine_;
+    deskTimeouts_ = false; // long reads are not cut off
     return true;
 }
 
@@ -159,9 +186,14 @@ bool Database::open(const QString& kind, const QString& connectionString, QStrin
         db.setDatabaseName(catalog);
         db.setUserName(user);
         db.setPassword(password);
-        if (connectTimeoutSeconds > 0)
-            db.setConnectOptions(QStringLiteral("connect_timeout=%1").arg(connectTimeoutSeconds));
+        // A server that does not answer is given up: at connect time, and on an idle
+        // connection whose peer vanished (keepalives find out within half a minute).
+        db.setConnectOptions(
+            QStringLiteral("connect_timeout=%1;keepalives=1;keepalives_idle=10;"
+                           "keepalives_interval=5;keepalives_count=3")
+                .arg(connectTimeoutSeconds > 0 ? connectTimeoutSeconds : kConnectTimeoutSeconds));
         engine_ = DbEngine::PostgreSQL;
+        deskTimeouts_ = true;
     } else if (provider.startsWith(QLatin1String("SQLOLEDB"), Qt::CaseInsensitive)) {
         db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), name_);
         QString odbc = QStringLiteral("DRIVER={FreeTDS};SERVER=%1;DATABASE=%2;UID=%3;PWD={%4};"
@@ -188,7 +220,95 @@ bool Database::open(const QString& kind, const QString& connectionString, QStrin
         close();
         return false;
     }
+    try {
+        setUpSession();
+    } catch (const DbError& e) {
+        if (error)
+            *error = e.message();
+        db = QSqlDatabase();
+        close();
+        return false;
+    }
     return true;
+}
+
+void Database::setUpSession() const
+{
+    if (engine_ == DbEngine::PostgreSQL && deskTimeouts_)
+        runQuery(QStringLiteral("SET statement_timeout = %1").arg(kStatementTimeoutMs), {});
+}
+
+bool Database::connectionLost(const QSqlError& error) const
+{
+    if (engine_ == DbEngine::PostgreSQL) {
+        if (!QSqlDatabase::contains(name_))
+            return false;
+        const QVariant native = handle().driver()->handle();
+        if (native.isValid() && qstrcmp(native.typeName(), "PGconn*") == 0) {
+            PGconn* conn = *static_cast<PGconn* const*>(native.constData());
+            if (!conn || PQstatus(conn) == CONNECTION_BAD)
+                return true;
+        }
+        // A FATAL (or PANIC) error always ends the server's session, whether or not the
+        // client has read the end of the stream yet (a server speaking Chinese says 致命错误).
+        const QString text = error.databaseText().trimmed();
+        for (const char* severity : {"FATAL:", "PANIC:", "致命错误:", "比致命错误还过分的错误:"})
+            if (text.startsWith(QString::fromUtf8(severity)))
+                return true;
+        // Connection exceptions and the server's shutdown or restart.
+        const QString state = error.nativeErrorCode();
+        return state.startsWith(QLatin1String("08")) || state == QLatin1String("57P01") ||
+               state == QLatin1String("57P02") || state == QLatin1String("57P03");
+    }
+    if (engine_ == DbEngine::SqlServer)
+        return error.nativeErrorCode().startsWith(QLatin1String("08"));
+    return false; // an SQLite file has no connection to lose
+}
+
+bool Database::reconnect(QString* reason) const
+{
+    if (!QSqlDatabase::contains(name_))
+        return false;
+    QSqlDatabase db = handle();
+    db.close();
+    if (!db.open()) {
+        *reason = serverReason(db.lastError());
+        return false;
+    }
+    try {
+        setUpSession();
+    } catch (const DbError& e) {
+        *reason = e.message();
+        db.close();
+        return false;
+    }
+    return true;
+}
+
+void Database::ensureConnected() const
+{
+    if (!QSqlDatabase::contains(name_) || engine_ == DbEngine::None)
+        throw DbError(QStringLiteral("数据库没有连接."));
+    if (handle().isOpen())
+        return;
+    if (engine_ == DbEngine::SQLite)
+        throw DbError(QStringLiteral("数据库没有连接."));
+    // Closed under a transaction: the server has rolled it back.
+    if (transactionDepth_ > 0)
+        throw DbConnectionLost(
+            QStringLiteral("与数据库服务器的连接中断,这次操作没有保存: 连接已断开"));
+    QString reason;
+    if (!reconnect(&reason))
+        throw DbConnectionLost(QStringLiteral("无法连接数据库服务器: ") + reason);
+}
+
+void Database::throwLost(const QSqlError& error, bool inTransaction) const
+{
+    const QString reason = serverReason(error);
+    if (inTransaction)
+        throw DbConnectionLost(QStringLiteral("与数据库服务器的连接中断,这次操作没有保存: ") +
+                               reason);
+    throw DbConnectionLost(QStringLiteral("无法连接数据库服务器: ") + reason);
 }
 
 QVariant Database::bindable(const QVariant& v) const
@@ -209,25 +329,44 @@ QVariant Database::bindable(const QVariant& v) const
     return v;
 }
 
-QSqlQuery Database::query(const QString& sql, const QVariantList& values) const
+QSqlQuery Database::runQuery(const QString& sql, const QVariantList& values) const
 {
-    if (!isOpen())
-        throw DbError(QStringLiteral("数据库没有连接."));
     QSqlQuery q(handle());
     q.setForwardOnly(true);
     // Statements without values run directly: PostgreSQL cannot prepare DDL.
+    bool ok;
     if (values.isEmpty()) {
-        if (!q.exec(sql))
-            throw DbError(errorText(q.lastError()));
-        return q;
+        ok = q.exec(sql);
+    } else {
+        ok = q.prepare(sql);
+        if (ok) {
+            for (const QVariant& v : values)
+                q.addBindValue(bindable(v));
+            ok = q.exec();
+        }
     }
-    if (!q.prepare(sql))
+    if (!ok) {
+        if (connectionLost(q.lastError()))
+            throwLost(q.lastError(), transactionDepth_ > 0);
         throw DbError(errorText(q.lastError()));
-    for (const QVariant& v : values)
-        q.addBindValue(bindable(v));
-    if (!q.exec())
-        throw DbError(errorText(q.lastError()));
+    }
     return q;
+}
+
+QSqlQuery Database::query(const QString& sql, const QVariantList& values) const
+{
+    ensureConnected();
+    try {
+        return runQuery(sql, values);
+    } catch (const DbConnectionLost&) {
+        // Found broken outside a transaction: reopen and run the statement once more.
+        if (transactionDepth_ > 0)
+            throw;
+        QString reason;
+        if (!reconnect(&reason))
+            throw DbConnectionLost(QStringLiteral("无法连接数据库服务器: ") + reason);
+        return runQuery(sql, values);
+    }
 }
 
 int Database::execute(const QString& sql, const QVariantList& values) const
@@ -238,8 +377,7 @@ int Database::execute(const QString& sql, const QVariantList& values) const
 
 QSqlQuery Database::prepare(const QString& sql) const
 {
-    if (!isOpen())
-        throw DbError(QStringLiteral("数据库没有连接."));
+    ensureConnected();
     QSqlQuery q(handle());
     q.setForwardOnly(true);
     if (!q.prepare(sql))
@@ -251,8 +389,11 @@ int Database::run(QSqlQuery& prepared, const QVariantList& values) const
 {
     for (int i = 0; i < values.size(); ++i)
         prepared.bindValue(i, bindable(values[i]));
-    if (!prepared.exec())
+    if (!prepared.exec()) {
+        if (connectionLost(prepared.lastError()))
+            throwLost(prepared.lastError(), transactionDepth_ > 0);
         throw DbError(errorText(prepared.lastError()));
+    }
     return prepared.numRowsAffected();
 }
 
@@ -262,40 +403,100 @@ QVariant Database::scalar(const QString& sql, const QVariantList& values) const
     return q.next() ? q.value(0) : QVariant();
 }
 
-void Database::transaction(const std::function<void()>& work) const
+void Database::setBeforeCommitHook(std::function<void(const Database&)> hook)
 {
-    if (!isOpen())
-        throw DbError(QStringLiteral("数据库没有连接."));
-    QSqlDatabase db = handle();
+    beforeCommitHook() = std::move(hook);
+}
+
+void Database::transaction(const std::function<void()>& work,
+                           const std::function<bool()>& wasStored) const
+{
+    // BEGIN is the first statement of the transaction: a connection found broken there
+    // reopens and begins again, as any statement outside a transaction does.
     if (engine_ == DbEngine::SQLite) {
         execute(QStringLiteral("BEGIN IMMEDIATE"));
-    } else if (!db.transaction()) {
-        throw DbError(errorText(db.lastError()));
+    } else {
+        ensureConnected();
+        for (int attempt = 0; !handle().transaction(); ++attempt) {
+            const QSqlError e = handle().lastError();
+            if (!connectionLost(e))
+                throw DbError(errorText(e));
+            QString reason;
+            if (attempt > 0)
+                throwLost(e, false);
+            if (!reconnect(&reason))
+                throw DbConnectionLost(QStringLiteral("无法连接数据库服务器: ") + reason);
+        }
     }
-    try {
-        work();
-    } catch (...) {
+    QSqlDatabase db = handle();
+    const auto rollback = [&] {
         if (engine_ == DbEngine::SQLite) {
-            QSqlQuery rollback(db);
-            rollback.exec(QStringLiteral("ROLLBACK"));
+            QSqlQuery q(db);
+            q.exec(QStringLiteral("ROLLBACK"));
         } else {
             db.rollback();
         }
+    };
+    ++transactionDepth_;
+    try {
+        work();
+        if (beforeCommitHook())
+            beforeCommitHook()(*this);
+    } catch (const DbConnectionLost&) {
+        // The server rolled the transaction back when the connection went; reopen it now
+        // so that the next action finds it working.
+        --transactionDepth_;
+        QString ignored;
+        reconnect(&ignored);
+        throw;
+    } catch (...) {
+        --transactionDepth_;
+        rollback();
         throw;
     }
+    --transactionDepth_;
     if (engine_ == DbEngine::SQLite) {
         try {
             execute(QStringLiteral("COMMIT"));
         } catch (...) {
-            QSqlQuery rollback(db);
-            rollback.exec(QStringLiteral("ROLLBACK"));
+            rollback();
             throw;
         }
-    } else if (!db.commit()) {
-        const QString text = errorText(db.lastError());
-        db.rollback();
-        throw DbError(text);
+        return;
     }
+    if (db.commit())
+        return;
+    const QSqlError e = db.lastError();
+    if (!connectionLost(e)) {
+        db.rollback();
+        throw DbError(errorText(e));
+    }
+    // The connection broke while the COMMIT was under way: the server may have committed
+    // just before. Ask the database itself before telling the operator anything.
+    QString reason;
+    if (!reconnect(&reason))
+        throw DbConnectionLost(QStringLiteral("与数据库服务器的连接中断,无法确认这次操作是否已保存,"
+                                              "请检查后再试: ") +
+                                   reason,
+                               true);
+    if (wasStored) {
+        bool stored = false;
+        try {
+            stored = wasStored();
+        } catch (const DbError& check) {
+            throw DbConnectionLost(QStringLiteral("与数据库服务器的连接中断,无法确认这次操作是否"
+                                                  "已保存,请检查后再试: ") +
+                                       check.message(),
+                                   true);
+        }
+        if (stored)
+            return;
+        throwLost(e, true);
+    }
+    throw DbConnectionLost(QStringLiteral("与数据库服务器的连接中断,无法确认这次操作是否已保存,"
+                                          "请检查后再试: ") +
+                               serverReason(e),
+                           true);
 }
 
 QString Database::limited(const QString& selectSql, int n) const

@@ -38,6 +38,22 @@ private:
     QString message_;
 };
 
+// The connection to the server broke. Thrown when it could not be reopened, or when it
+// broke inside a transaction (which the server then rolled back, or, when it broke while
+// the COMMIT was under way and nothing could tell, may have stored: outcomeUnknown).
+class DbConnectionLost : public DbError
+{
+public:
+    explicit DbConnectionLost(const QString& message, bool outcomeUnknown = false)
+        : DbError(message), outcomeUnknown_(outcomeUnknown)
+    {
+    }
+    bool outcomeUnknown() const { return outcomeUnknown_; }
+
+private:
+    bool outcomeUnknown_;
+};
+
 class Database
 {
 public:
@@ -81,7 +97,17 @@ public:
     // Runs work in one transaction: committed when it returns, rolled back when it throws
     // (the exception passes on). SQLite takes the write lock at once (BEGIN IMMEDIATE), so
     // two desks never deadlock upgrading a read to a write.
-    void transaction(const std::function<void()>& work) const;
+    //
+    // On a server, a connection found broken reopens at the next statement, which then runs
+    // again (once, and never inside a transaction). A transaction whose connection breaks is
+    // never run again: it throws DbConnectionLost. When the break comes during the COMMIT,
+    // wasStored (when given) runs on the reopened connection to find out whether the server
+    // committed just before: if it says yes the transaction counts as done.
+    void transaction(const std::function<void()>& work,
+                     const std::function<bool()>& wasStored = {}) const;
+
+    // Called just before each COMMIT is sent (tests break the connection there).
+    static void setBeforeCommitHook(std::function<void(const Database&)> hook);
 
     // "select ... limit n" or "select top n ..." for the engine.
     QString limited(const QString& selectSql, int n) const;
@@ -92,9 +118,24 @@ public:
     // Names of the tables of the database (for checks that a typed name is a table).
     QStringList tables() const;
 
+    // A statement on the shared desk connection is given up after this long on a server.
+    static constexpr int kStatementTimeoutMs = 30000;
+    static constexpr int kConnectTimeoutSeconds = 10;
+
 private:
+    QSqlQuery runQuery(const QString& sql, const QVariantList& values) const;
+    // Reopens the connection first when an earlier statement found it broken.
+    void ensureConnected() const;
+    // Whether the last failure came from a broken connection.
+    bool connectionLost(const QSqlError& error) const;
+    bool reconnect(QString* reason) const;
+    void setUpSession() const;
+    [[noreturn]] void throwLost(const QSqlError& error, bool inTransaction) const;
+
     QString name_;
     DbEngine engine_ = DbEngine::None;
+    bool deskTimeouts_ = false; // the statement timeout applies (not to long-read copies)
+    mutable int transactionDepth_ = 0;
 };
 
 // Reading typed values out of a row. A NULL where a value is needed throws the conversion

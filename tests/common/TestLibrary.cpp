@@ -4,6 +4,8 @@
 #include "data/Schema.h"
 
 #include <QDir>
+#include <QSqlQuery>
+#include <QThread>
 #include <QUuid>
 
 namespace {
@@ -33,6 +35,42 @@ bool adminExec(const QString& sql, QString* error)
     return ok;
 }
 } // namespace
+
+bool TestLibrary::dropSession(const Database& db, QString* error)
+{
+    bool ok = false;
+    {
+        Database admin(QStringLiteral("tushu-test-terminator-") + QUuid::createUuid().toString());
+        if (!admin.open(QStringLiteral("s"), postgresConnectionString(QStringLiteral("postgres")),
+                        error))
+            return false;
+        try {
+            QSqlQuery q(db.handle());
+            if (!q.exec(QStringLiteral("select pg_backend_pid()")) || !q.next()) {
+                *error = QStringLiteral("no session to end");
+                return false;
+            }
+            const int backend = q.value(0).toInt();
+            admin.execute(QStringLiteral("select pg_terminate_backend(?)"), {backend});
+            for (int i = 0; i < 500; ++i) {
+                if (admin
+                        .scalar(QStringLiteral("select count(*) from pg_stat_activity where "
+                                               "pid = ?"),
+                                {backend})
+                        .toInt() == 0) {
+                    ok = true;
+                    break;
+                }
+                QThread::msleep(10);
+            }
+            if (!ok)
+                *error = QStringLiteral("the session did not end");
+        } catch (const DbError& e) {
+            *error = e.message();
+        }
+    }
+    return ok;
+}
 
 bool TestLibrary::postgresConfigured()
 {

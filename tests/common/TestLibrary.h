@@ -33,6 +33,12 @@ public:
     // it; false with error set when it cannot.
     bool writeSettingsFile(QString* error) const;
 
+    // The server ends the session of db, as a server restart does to every connection
+    // (PostgreSQL only); returns once that session is gone.
+    static bool dropSession(const Database& db, QString* error);
+    // The PostgreSQL database of this library (empty on SQLite).
+    QString serverDatabase() const { return pgDatabase_; }
+
     // Whether tests on PostgreSQL can run; when TUSHU_REQUIRE_PG=1 a missing server fails.
     static bool postgresConfigured();
     static QString postgresConnectionString(const QString& database);
