@@ -2,6 +2,7 @@
 
 #include "data/Database.h"
 
+#include <QSqlError>
 #include <QSqlRecord>
 #include <algorithm>
 
@@ -50,11 +51,7 @@ void GridModel::run(const QString& orderBy)
     query_ = QSqlQuery();
     rows_.clear();
     try {
-        const QString sql =
-            orderBy.isEmpty()
-                ? sql_
-                : QStringLiteral("select * from (%1) tushu_grid order by %2").arg(sql_, orderBy);
-        query_ = cursorDatabase().query(sql, values_);
+        query_ = cursorDatabase().query(orderedStatement(orderBy), values_);
         const QSqlRecord rec = query_.record();
         fields_.clear();
         for (int i = 0; i < rec.count(); ++i)
@@ -68,6 +65,33 @@ void GridModel::run(const QString& orderBy)
         throw;
     }
     endResetModel();
+}
+
+QString GridModel::orderedStatement(const QString& orderBy) const
+{
+    return orderBy.isEmpty()
+               ? sql_
+               : QStringLiteral("select * from (%1) tushu_grid order by %2").arg(sql_, orderBy);
+}
+
+bool GridModel::reopenCursor(qsizetype rowsRead)
+{
+    if (!db_)
+        return false;
+    try {
+        query_ = cursorDatabase().query(orderedStatement(orderBy_), values_);
+        for (qsizetype i = 0; i < rowsRead; ++i)
+            if (!query_.next()) {
+                query_ = QSqlQuery();
+                break;
+            }
+        return query_.isActive();
+    } catch (const DbError& e) {
+        // The server is still away: the rows read so far stay, the rest are not shown.
+        qWarning("%s", qPrintable(e.message()));
+        query_ = QSqlQuery();
+        return false;
+    }
 }
 
 void GridModel::setRows(const QStringList& fields, const QList<QVariantList>& rows)
@@ -131,10 +155,16 @@ int GridModel::readChunk(QList<QVariantList>* into, int limit)
 {
     int n = 0;
     const int columns = int(fields_.size());
+    bool reopened = false;
     while (n < limit && query_.isActive()) {
         if (!query_.next()) {
+            const bool failed = query_.lastError().isValid();
             query_.finish();
             query_ = QSqlQuery();
+            if (failed && !reopened && reopenCursor(rows_.size() + into->size())) {
+                reopened = true;
+                continue;
+            }
             break;
         }
         QVariantList row;

@@ -39,6 +39,8 @@ public:
 
     void setChunkSize(int rows) { chunk_ = qMax(1, rows); }
     int chunkSize() const { return chunk_; }
+    // The connection the rows are read on (a second one on a server), once a statement ran.
+    const Database* cursorConnection() const { return cursorDb_ ? cursorDb_.get() : db_; }
     void setFieldKind(const QString& field, FieldKind kind);
     FieldKind fieldKind(int column) const;
 
@@ -86,6 +88,10 @@ private:
     int readChunk(QList<QVariantList>* into, int limit);
     QString quotedField(int column) const;
     const Database& cursorDatabase();
+    // The cursor died part-way (a server restart): runs the statement again and steps over
+    // the rows already read, so the rows shown and the current row stay where they are.
+    bool reopenCursor(qsizetype rowsRead);
+    QString orderedStatement(const QString& orderBy) const;
 
     const Database* db_ = nullptr;
     // Engines other than SQLite lose a result being read when the same connection runs
