@@ -6,6 +6,7 @@
 //     bench_desk [--scale S] [--runs N] [--dir DIR]
 //
 // Scale 1 is 1,000,000 books, 100,000 readers and 2,000,000 loans in an SQLite book.mdb.
+#include "BenchSupport.h"
 #include "circulation/Lending.h"
 #include "circulation/Returning.h"
 #include "data/Clock.h"
@@ -26,6 +27,10 @@
 #include <vector>
 
 namespace {
+using Bench::alternating;
+using Bench::measure;
+using Bench::Timing;
+
 struct Sizes
 {
     int books, readers, loans, heavyReaders;
@@ -162,50 +167,6 @@ void generate(const Database& db, const Sizes& n)
 }
 
 // ---- timing -----------------------------------------------------------------------------
-
-struct Timing
-{
-    double median = 0, p99 = 0; // milliseconds
-};
-
-Timing stats(std::vector<double> ms)
-{
-    if (ms.empty())
-        return {};
-    std::sort(ms.begin(), ms.end());
-    return {ms[ms.size() / 2], ms[std::min(ms.size() - 1, size_t(double(ms.size()) * 0.99))]};
-}
-
-double timed(const std::function<void()>& work)
-{
-    QElapsedTimer t;
-    t.start();
-    work();
-    return double(t.nsecsElapsed()) / 1e6;
-}
-
-Timing measure(int runs, const std::function<void(int)>& once)
-{
-    std::vector<double> ms;
-    ms.reserve(runs);
-    for (int i = 0; i < runs; ++i)
-        ms.push_back(timed([&] { once(i); }));
-    return stats(std::move(ms));
-}
-
-// Runs of ours and of the floor taken in turns, each after an untimed preparation.
-std::pair<Timing, Timing> alternating(int runs, const std::function<void(int)>& prepare,
-                                      const std::function<void(int)>& ours,
-                                      const std::function<void(int)>& floor)
-{
-    std::vector<double> a, b;
-    for (int i = 0; i < runs; ++i) {
-        prepare(i);
-        a.push_back(timed([&] { ours(i); }));
-        b.push_back(timed([&] { floor(i); }));
-    }
-    return {stats(std::move(a)), stats(std::move(b))};
-}
 
 struct Row
 {

@@ -13,6 +13,7 @@
 //   memory  the peak resident memory that an export adds, for a tenth of ROWS and for
 //           ROWS, to show that it does not grow with the number of rows.
 // Each figure is the best of three runs, ours and the floor taking turns.
+#include "BenchSupport.h"
 #include "data/Database.h"
 #include "data/ExcelExport.h"
 #include "data/Money.h"
@@ -41,24 +42,8 @@ const char* kColumns =
     "存放位置, 索书号, 借出次数";
 constexpr int kColumnCount = 14;
 
-// Resident memory figures of this process in KiB ("VmRSS", "VmHWM").
-long statusKiB(const char* key)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(int(qstrlen(key)) + 1).trimmed().split(' ').first().toLong();
-    return -1;
-}
-
-// Starts the peak over from the current resident size (Linux 4.0 and later).
-bool resetPeak()
-{
-    QFile f(QStringLiteral("/proc/self/clear_refs"));
-    return f.open(QIODevice::WriteOnly) && f.write("5") == 1;
-}
+using Bench::resetPeak;
+using Bench::statusKiB;
 
 double seconds(const std::function<void()>& work)
 {

@@ -1,5 +1,6 @@
 #include "BorrowPickers.h"
 
+#include "data/ListSearch.h"
 #include "data/Schema.h"
 
 namespace {
@@ -83,14 +84,7 @@ const QString kLike = QStringLiteral(" like ? escape '\\'");
 
 QString BorrowPicker::containsPattern(const QString& text)
 {
-    QString escaped;
-    escaped.reserve(text.size() + 4);
-    for (QChar c : text) {
-        if (c == QLatin1Char('\\') || c == QLatin1Char('%') || c == QLatin1Char('_'))
-            escaped += QLatin1Char('\\');
-        escaped += c;
-    }
-    return QLatin1Char('%') + escaped + QLatin1Char('%');
+    return ListSearch::containsPattern(text);
 }
 
 PickerRows BorrowPicker::readersInitial(const Database& db)

@@ -274,9 +274,7 @@ public:
             if (ok)
                 return real(r, c, d, column);
         }
-        const QDateTime dt = parseDateText(s);
-        if (dt.isValid())
-            return dateTime(r, c, dt, column);
+        // A text that merely looks like a date (a barcode "2024-01-05", a remark) stays text.
         text(r, c, s, column);
     }
 
@@ -317,7 +315,10 @@ bool firstRow(QSqlQuery& query)
         return query.next();
     if (!query.isForwardOnly())
         return query.first();
-    return query.exec() && query.next();
+    // A statement run without bound values was never prepared: it runs again from its text
+    // (a bare re-execution names no prepared statement, which PostgreSQL refuses).
+    const bool again = query.boundValues().isEmpty() ? query.exec(query.lastQuery()) : query.exec();
+    return again && query.next();
 }
 } // namespace
 

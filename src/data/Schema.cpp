@@ -221,6 +221,10 @@ constexpr IndexDef kIndexes[] = {
     {"ix_收入_时间", "收入", "时间", false},
     // The expiry clean-up of every item check finds lapsed reservations by their end.
     {"ix_图书_预定到期时间", "图书", "预定到期时间", false},
+    // The book list's exact search by title and the accession list by entry date.
+    {"ix_图书_名称", "图书", "名称", false},
+    {"ix_图书_入库时间", "图书", "入库时间", false},
+    {"ix_期刊_入库时间", "期刊", "入库时间", false},
 };
 
 QString rightsColumnsList()

@@ -85,6 +85,7 @@ protected:
         QTableView* view = grid_->view_;
         QHeaderView* header = view->horizontalHeader();
         const int x0 = view->viewport()->mapTo(grid_, QPoint(0, 0)).x() - x();
+        grid_->ensureFooter();
         for (const DataGrid::FooterItem& item : grid_->footerItems_) {
             const int column = grid_->model_->fieldIndex(item.field);
             if (column < 0 || header->isSectionHidden(column))
@@ -135,12 +136,12 @@ DataGrid::DataGrid(QWidget* parent)
 
     connect(model_, &QAbstractItemModel::modelReset, this, [this] {
         applyColumns();
-        updateFooter();
+        invalidateFooter();
     });
     connect(model_, &QAbstractItemModel::rowsInserted, this, [this] {
         // Rows read later change only what is computed from the rows in memory.
-        if (proxy_->hasValueFilters() || model_->allFetched())
-            updateFooter();
+        if (proxy_->hasValueFilters())
+            invalidateFooter();
     });
     connect(view_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
@@ -272,15 +273,30 @@ void DataGrid::showHeaderFilterMenu(const QPoint& pos)
     const int column = view_->horizontalHeader()->logicalIndexAt(pos);
     if (column < 0)
         return;
-    model_->fetchAll();
     QStringList values;
     QSet<QString> seen;
-    for (int r = 0; r < model_->rowCount(); ++r) {
-        const QString text = model_->data(model_->index(r, column)).toString();
+    const FieldKind kind = model_->fieldKind(column);
+    const QString name = model_->fields().at(column);
+    auto see = [&](const QVariant& v) {
+        const QString text = FieldFormat::text(v, FieldFormat::resolve(kind, name, v));
         if (!seen.contains(text)) {
             seen.insert(text);
             values << text;
         }
+    };
+    try {
+        // Only this column is read, streamed, whatever else the rows hold.
+        if (model_->hasStatement() && !model_->allFetched()) {
+            QSqlQuery q = model_->statementColumns({name});
+            while (q.next())
+                see(q.value(0));
+        } else {
+            for (int r = 0; r < model_->rowCount(); ++r)
+                see(model_->value(r, column));
+        }
+    } catch (const DbError& e) {
+        qWarning("header filter: %s", qPrintable(e.message()));
+        return;
     }
     values.sort();
     QMenu menu(this);
@@ -296,18 +312,33 @@ void DataGrid::addFooterCount(const QString& field)
 {
     footerItems_.append({field, true, FooterFormat::Exact, {}});
     footer_->show();
-    updateFooter();
+    invalidateFooter();
 }
 
 void DataGrid::addFooterSum(const QString& field, FooterFormat format)
 {
     footerItems_.append({field, false, format, {}});
     footer_->show();
-    updateFooter();
+    invalidateFooter();
+}
+
+void DataGrid::invalidateFooter()
+{
+    // Computed when next shown or asked for, once for all the footers.
+    footerStale_ = true;
+    footer_->update();
+}
+
+void DataGrid::ensureFooter() const
+{
+    if (!footerStale_)
+        return;
+    const_cast<DataGrid*>(this)->updateFooter();
 }
 
 QString DataGrid::footerText(const QString& field) const
 {
+    ensureFooter();
     for (const FooterItem& item : footerItems_)
         if (item.field.compare(field, Qt::CaseInsensitive) == 0)
             return item.text;
@@ -329,17 +360,37 @@ FieldSum DataGrid::footerSum(const QString& field) const
 
 void DataGrid::updateFooter()
 {
+    footerStale_ = false;
     if (footerItems_.isEmpty())
         return;
+    // A sort runs the same statement in another order: its count and sums still hold.
+    QString key = model_->statementKey();
+    for (const FooterItem& item : footerItems_)
+        key += QLatin1Char('\n') + item.field + (item.count ? QLatin1Char('#') : QLatin1Char('+'));
+    const bool filtered = proxy_->hasValueFilters();
+    if (!filtered && model_->hasStatement() && !model_->allFetched() && key == footerKey_)
+        return;
+    footerKey_.clear();
     try {
-        const qint64 count =
-            proxy_->hasValueFilters() ? proxy_->rowCount() : model_->statementCount();
+        QStringList sumFields;
+        for (const FooterItem& item : footerItems_)
+            if (!item.count)
+                sumFields << item.field;
+        GridModel::Aggregates all;
+        if (filtered) {
+            all.count = proxy_->rowCount();
+            for (const QString& f : sumFields)
+                all.sums << footerSum(f);
+        } else {
+            all = model_->statementAggregates(sumFields);
+        }
+        int next = 0;
         for (FooterItem& item : footerItems_) {
             if (item.count) {
-                item.text = QString::number(count);
+                item.text = QString::number(all.count);
                 continue;
             }
-            const FieldSum sum = footerSum(item.field);
+            const FieldSum sum = all.sums.value(next++);
             if (item.format == FooterFormat::WholeNumber && !sum.isEmpty()) {
                 const Money m = sum.kind() == FieldKind::Money
                                     ? sum.money()
@@ -353,6 +404,8 @@ void DataGrid::updateFooter()
                 item.text = sum.text();
             }
         }
+        if (!filtered)
+            footerKey_ = key;
     } catch (const DbError& e) {
         for (FooterItem& item : footerItems_)
             item.text.clear();
@@ -414,6 +467,31 @@ ReportRows DataGrid::reportRows()
         rows.append(row);
     }
     return rows;
+}
+
+ReportRows DataGrid::reportRows(const QStringList& fields)
+{
+    if (!proxy_->hasValueFilters() && model_->hasStatement() && !model_->allFetched())
+        return ReportRows::fromQuery(model_->statementColumns(fields));
+    QList<int> columns;
+    for (const QString& f : fields)
+        columns << model_->fieldIndex(f);
+    ReportRows rows(fields, {});
+    for (int r = 0; r < proxy_->rowCount(); ++r) {
+        QVariantList row;
+        const int s = sourceRow(r);
+        for (int c : columns)
+            row << model_->value(s, c);
+        rows.append(row);
+    }
+    return rows;
+}
+
+std::optional<QSqlQuery> DataGrid::exportQuery(const QStringList& fields)
+{
+    if (proxy_->hasValueFilters() || !model_->hasStatement())
+        return std::nullopt;
+    return model_->statementColumns(fields);
 }
 
 bool DataGrid::eventFilter(QObject* watched, QEvent* event)

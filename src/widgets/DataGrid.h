@@ -16,6 +16,7 @@
 #include <QList>
 #include <QSortFilterProxyModel>
 #include <QWidget>
+#include <optional>
 
 class QTableView;
 class GridFooter;
@@ -96,6 +97,13 @@ public:
     QVariant currentValue(const QString& field) const;
     // Every row as shown, all read first: what a list report of this grid prints.
     ReportRows reportRows();
+    // Every row as shown with only the named fields: rows not read yet are streamed from
+    // the database, so neither the other fields nor the grid's own rows grow with it.
+    ReportRows reportRows(const QStringList& fields);
+    // A new query over the rows as shown, only the named fields (all when empty), for
+    // "转Excel": it runs on every engine however much of the grid has been read. Throws
+    // DbError. Rows filtered in the grid cannot be expressed as a statement: nullopt then.
+    std::optional<QSqlQuery> exportQuery(const QStringList& fields = {});
 
     QTableView* view() const { return view_; }
     GridModel* model() const { return model_; }
@@ -118,6 +126,8 @@ private:
     };
     void applyColumns();
     void updateFooter();
+    void invalidateFooter();
+    void ensureFooter() const;
     void showHeaderFilterMenu(const QPoint& pos);
     int sourceRow(int row) const;
 
@@ -128,6 +138,9 @@ private:
     QList<GridColumn> columns_;
     QStringList hidden_; // lower-case fields hidden on top of the column list
     QList<FooterItem> footerItems_;
+    // What the footer texts were computed for; the same key means nothing to recompute.
+    mutable QString footerKey_;
+    mutable bool footerStale_ = true;
     bool headerFilter_ = false;
     int lastCurrent_ = -2;
     friend class GridFooter;

@@ -184,20 +184,90 @@ FieldSum GridModel::statementSum(const QString& field, FieldKind kind) const
     const int column = fieldIndex(field);
     if (kind == FieldKind::Auto && column >= 0)
         kind = fieldKind(column);
-    FieldSum sum(kind);
     if (column < 0)
-        return sum;
+        return FieldSum(kind);
     if (!db_ || !query_.isActive()) {
+        FieldSum sum(kind);
         for (int r = 0; r < rows_.size(); ++r)
             sum.add(rows_.at(r).at(column), field);
         return sum;
     }
-    sum.add(
-        db_->scalar(
-            QStringLiteral("select sum(%1) from (%2) tushu_grid").arg(quotedField(column), sql_),
-            values_),
-        field);
-    return sum;
+    return statementAggregates({field}).sums.value(0, FieldSum(kind));
+}
+
+GridModel::Aggregates GridModel::statementAggregates(const QStringList& sumFields) const
+{
+    Aggregates out;
+    QList<int> columns;
+    for (const QString& f : sumFields) {
+        const int c = fieldIndex(f);
+        columns << c;
+        out.sums << FieldSum(c >= 0 ? fieldKind(c) : FieldKind::Auto);
+    }
+    if (!db_ || !query_.isActive()) {
+        out.count = rows_.size();
+        for (int r = 0; r < rows_.size(); ++r)
+            for (int i = 0; i < columns.size(); ++i)
+                if (columns.at(i) >= 0)
+                    out.sums[i].add(rows_.at(r).at(columns.at(i)), sumFields.at(i));
+        return out;
+    }
+    QStringList parts{QStringLiteral("count(*)")};
+    for (int i = 0; i < columns.size(); ++i) {
+        if (columns.at(i) < 0) {
+            parts << QStringLiteral("null");
+            continue;
+        }
+        const QString name = quotedField(columns.at(i));
+        if (fieldKind(columns.at(i)) == FieldKind::Money && db_->engine() == DbEngine::SQLite)
+            parts << QStringLiteral("sum(cast(round(%1 * 10000) as integer))").arg(name);
+        else
+            parts << QStringLiteral("sum(%1)").arg(name);
+    }
+    QSqlQuery q = db_->query(QStringLiteral("select %1 from (%2) tushu_grid")
+                                 .arg(parts.join(QStringLiteral(", ")), sql_),
+                             values_);
+    if (!q.next())
+        return out;
+    out.count = q.value(0).toLongLong();
+    for (int i = 0; i < columns.size(); ++i) {
+        const QVariant v = q.value(i + 1);
+        if (columns.at(i) >= 0 && fieldKind(columns.at(i)) == FieldKind::Money &&
+            db_->engine() == DbEngine::SQLite && !v.isNull())
+            out.sums[i].add(QVariant::fromValue(Money::fromUnits(v.toLongLong())));
+        else
+            out.sums[i].add(v, sumFields.at(i));
+    }
+    return out;
+}
+
+QString GridModel::statementKey() const
+{
+    if (!db_)
+        return {};
+    QString key = db_->connectionName() + QLatin1Char('\n') + sql_;
+    for (const QVariant& v : values_)
+        key += QLatin1Char('\n') + v.toString();
+    return key;
+}
+
+QSqlQuery GridModel::statementColumns(const QStringList& fields)
+{
+    if (!db_)
+        throw DbError(QStringLiteral("没有可以读取的数据。"));
+    QStringList names;
+    for (const QString& f : fields) {
+        const int c = fieldIndex(f);
+        if (c < 0)
+            throw DbError(QStringLiteral("没有\"%1\"这一列。").arg(f));
+        names << quotedField(c);
+    }
+    QString sql =
+        QStringLiteral("select %1 from (%2) tushu_grid")
+            .arg(names.isEmpty() ? QStringLiteral("*") : names.join(QStringLiteral(", ")), sql_);
+    if (!orderBy_.isEmpty())
+        sql += QStringLiteral(" order by ") + orderBy_;
+    return cursorDatabase().query(sql, values_);
 }
 
 QString GridModel::quotedField(int column) const

@@ -52,6 +52,21 @@ public:
     // the statement wrapped as a subquery, so that nothing has to be read for them.
     qint64 statementCount() const;
     FieldSum statementSum(const QString& field, FieldKind kind = FieldKind::Auto) const;
+    // The count and the sums of several fields in one aggregate statement (money summed as
+    // whole ten-thousandths, so that it is exact where amounts are stored as REAL).
+    struct Aggregates
+    {
+        qint64 count = 0;
+        QList<FieldSum> sums; // in the order of the fields asked
+    };
+    Aggregates statementAggregates(const QStringList& sumFields) const;
+    // What identifies the statement's rows, whatever their order: footers computed for the
+    // same key stay valid after a sort.
+    QString statementKey() const;
+    // A new forward-only query over the statement reading only these fields (every field
+    // when empty), in the order shown, for printing and export; rows in memory are not
+    // read again. Throws DbError; fields must be fields of the statement.
+    QSqlQuery statementColumns(const QStringList& fields);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

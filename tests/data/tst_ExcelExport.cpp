@@ -189,7 +189,31 @@ private slots:
         const SheetFixtures::RawSheet raw = SheetFixtures::readRawSheet(path);
         for (const char* ref : {"A3", "B3", "C3"})
             QVERIFY2(raw.cells.value(QLatin1String(ref)).type.isEmpty(), ref); // numbers
-        QCOMPARE(raw.cells.value(QStringLiteral("D3")).format, date);
+        // A computed column is a date only when its values are dates by type: PostgreSQL
+        // hands max() of a date over as a date, SQLite as text, which stays text.
+        if (engine == TestLibrary::PostgreSQL)
+            QCOMPARE(raw.cells.value(QStringLiteral("D3")).format, date);
+        else
+            QVERIFY(!raw.cells.value(QStringLiteral("D3")).type.isEmpty());
+    }
+
+    // A query already read to its end, run without bound values, exports again on every
+    // engine (a bare re-execution fails on PostgreSQL).
+    void rereadsStatementWithoutValues_data() { addEngines(); }
+    void rereadsStatementWithoutValues()
+    {
+        QFETCH(int, engine);
+        TUSHU_REQUIRE_ENGINE(engine);
+        ExportFixture f(engine);
+        QVERIFY2(f.lib.ok(), qPrintable(f.lib.error()));
+        QSqlQuery q = f.lib.db().query(QStringLiteral("select 编号, 名称 from 图书 order by 编号"));
+        int read = 0;
+        while (q.next())
+            ++read;
+        QVERIFY(read > 0);
+        ExcelExport exporter(f.path(QStringLiteral("again.xlsx")));
+        QVERIFY2(exporter.write(q, 0, 1), qPrintable(exporter.errorText()));
+        QCOMPARE(exporter.rowsWritten(), qint64(read));
     }
 
     void emptyResultGivesHeaderOnly_data() { addEngines(); }

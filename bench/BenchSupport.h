@@ -1,0 +1,87 @@
+// Timing and memory figures shared by the benchmark programs.
+#pragma once
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QFile>
+#include <algorithm>
+#include <functional>
+#include <vector>
+
+namespace Bench {
+
+struct Timing
+{
+    double median = 0, p99 = 0; // milliseconds
+};
+
+inline Timing stats(std::vector<double> ms)
+{
+    if (ms.empty())
+        return {};
+    std::sort(ms.begin(), ms.end());
+    return {ms[ms.size() / 2], ms[std::min(ms.size() - 1, size_t(double(ms.size()) * 0.99))]};
+}
+
+// Milliseconds the work takes.
+inline double timed(const std::function<void()>& work)
+{
+    QElapsedTimer t;
+    t.start();
+    work();
+    return double(t.nsecsElapsed()) / 1e6;
+}
+
+inline Timing measure(int runs, const std::function<void(int)>& once)
+{
+    std::vector<double> ms;
+    ms.reserve(runs);
+    for (int i = 0; i < runs; ++i)
+        ms.push_back(timed([&] { once(i); }));
+    return stats(std::move(ms));
+}
+
+// Runs of ours and of the floor taken in turns, each after an untimed preparation.
+inline std::pair<Timing, Timing> alternating(int runs, const std::function<void(int)>& prepare,
+                                             const std::function<void(int)>& ours,
+                                             const std::function<void(int)>& floor)
+{
+    std::vector<double> a, b;
+    for (int i = 0; i < runs; ++i) {
+        prepare(i);
+        a.push_back(timed([&] { ours(i); }));
+        b.push_back(timed([&] { floor(i); }));
+    }
+    return {stats(std::move(a)), stats(std::move(b))};
+}
+
+// Resident memory figures of this process in KiB ("VmRSS:", "VmHWM:").
+inline long statusKiB(const char* key)
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith(key))
+            return line.mid(int(qstrlen(key)) + 1).trimmed().split(' ').first().toLong();
+    return -1;
+}
+
+// Starts the peak over from the current resident size (Linux 4.0 and later).
+inline bool resetPeak()
+{
+    QFile f(QStringLiteral("/proc/self/clear_refs"));
+    return f.open(QIODevice::WriteOnly) && f.write("5") == 1;
+}
+
+// The peak resident memory the work adds, in KiB; -1 when it cannot be measured.
+inline long peakKiB(const std::function<void()>& work)
+{
+    const long before = statusKiB("VmRSS:");
+    if (!resetPeak())
+        return -1;
+    work();
+    return statusKiB("VmHWM:") - before;
+}
+
+} // namespace Bench

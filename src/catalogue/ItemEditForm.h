@@ -1,0 +1,58 @@
+// The fields of an item's edit screen built from a list of field descriptions: a caption
+// and a control bound to one column each, the drop-downs filled from their dictionary
+// tables. The form shows a stored row and hands back what the fields hold, column by column.
+#pragma once
+
+#include <QHash>
+#include <QStringList>
+#include <QVariantMap>
+#include <QWidget>
+#include <functional>
+
+class QGridLayout;
+class QLabel;
+
+struct EditField
+{
+    enum Kind
+    {
+        Text,
+        List,     // editable drop-down
+        ReadOnly, // shown, not typed into
+        Disabled, // written only by the screen (拼音)
+        Date,     // date editor; may be empty
+        Memo,     // multi-line text
+    };
+    QString caption;
+    QString column;
+    Kind kind = Text;
+    QString listTable; // List: the dictionary table and column of its items
+    QString listColumn;
+    QStringList fixedItems; // List: items not read from a table
+    QString objectName;
+    QString allowedChars; // a pattern of the characters that may be typed, empty: any
+};
+
+class ItemEditForm : public QWidget
+{
+    Q_OBJECT
+public:
+    ItemEditForm(const QList<EditField>& fields, int perRow, QWidget* parent = nullptr);
+
+    // Fills the drop-downs from their tables, in the order of the fields; throws DbError.
+    void loadLists();
+    // Shows a stored row; texts through shown(column, value).
+    void show(const QVariantMap& row,
+              const std::function<QString(const QString&, const QVariant&)>& shown);
+    // Each column's field: its text, or a QDate (invalid when empty) for a date.
+    QVariantMap values() const;
+    QWidget* field(const QString& column) const { return fields_.value(column); }
+    QLabel* label(const QString& column) const { return labels_.value(column); }
+    QString text(const QString& column) const;
+    void setText(const QString& column, const QString& text);
+
+private:
+    QList<EditField> specs_;
+    QHash<QString, QWidget*> fields_;
+    QHash<QString, QLabel*> labels_;
+};

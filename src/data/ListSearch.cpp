@@ -1,0 +1,103 @@
+#include "ListSearch.h"
+
+#include "Schema.h"
+
+namespace {
+
+// The column as text, the same text on every engine: numbers without a trailing ".0",
+// amounts without trailing zeros, dates as "yyyy-mm-dd" (SQLite keeps them so).
+QString textOf(const Database& db, const ColumnDef& column)
+{
+    const QString& c = column.name;
+    const bool sqlite = db.engine() == DbEngine::SQLite;
+    switch (column.type) {
+    case ColumnType::Text:
+    case ColumnType::LongText:
+        return c;
+    case ColumnType::Money:
+    case ColumnType::Real:
+        return sqlite ? QStringLiteral("rtrim(rtrim(printf('%.4f', %1), '0'), '.')").arg(c)
+                      : QStringLiteral("rtrim(rtrim(cast(%1 as varchar(40)), '0'), '.')").arg(c);
+    case ColumnType::Date:
+        return sqlite ? c : QStringLiteral("to_char(%1, 'YYYY-MM-DD')").arg(c);
+    case ColumnType::DateTime:
+        return sqlite ? c : QStringLiteral("to_char(%1, 'YYYY-MM-DD HH24:MI:SS')").arg(c);
+    case ColumnType::YesNo:
+        return sqlite ? QStringLiteral("cast(%1 as text)").arg(c)
+                      : QStringLiteral("cast(cast(%1 as integer) as varchar(1))").arg(c);
+    case ColumnType::Integer:
+    case ColumnType::AutoNumber:
+        return QStringLiteral("cast(%1 as varchar(20))").arg(c);
+    }
+    return c;
+}
+
+} // namespace
+
+QString ListDescription::opening(const Database& db) const
+{
+    return openingRows > 0 ? db.limited(selectAll(), openingRows) : selectAll();
+}
+
+QString ListDescription::exportHead() const
+{
+    if (exportColumns.isEmpty())
+        return selectAll();
+    return QStringLiteral("select ") + exportColumns.join(QLatin1Char(',')) +
+           QStringLiteral(" from ") + table;
+}
+
+QString ListSearch::containsPattern(const QString& text)
+{
+    QString escaped;
+    escaped.reserve(text.size() + 4);
+    for (QChar c : text) {
+        if (c == QLatin1Char('\\') || c == QLatin1Char('%') || c == QLatin1Char('_'))
+            escaped += QLatin1Char('\\');
+        escaped += c;
+    }
+    return QLatin1Char('%') + escaped + QLatin1Char('%');
+}
+
+QString ListSearch::unknownColumn(const QString& typed)
+{
+    return QStringLiteral("没有\"%1\"这一列,请从列表中选择查询的列!").arg(typed);
+}
+
+std::optional<ListStatement> ListSearch::condition(const Database& db, const QString& table,
+                                                   const QString& typedColumn, const QString& value,
+                                                   bool exact, QString* error)
+{
+    if (typedColumn.isEmpty() || value.isEmpty()) {
+        if (error)
+            *error = kEmptyCondition;
+        return std::nullopt;
+    }
+    const TableDef* t = Schema::table(table);
+    const ColumnDef* column = t ? t->column(typedColumn) : nullptr;
+    // Only a name the schema spells exactly as typed (case aside), nothing around it.
+    if (!column || typedColumn != typedColumn.trimmed()) {
+        if (error)
+            *error = unknownColumn(typedColumn);
+        return std::nullopt;
+    }
+    const QString text = textOf(db, *column);
+    if (exact) {
+        // Text columns compare directly (and use their index); other columns as their text.
+        return ListStatement{text + QStringLiteral(" = ?"), {value}};
+    }
+    // Letter case: ignored on both engines (SQLite's like ignores ASCII case already).
+    return ListStatement{QStringLiteral("lower(%1) like lower(?) escape '\\'").arg(text),
+                         {containsPattern(value)}};
+}
+
+std::optional<ListStatement> ListSearch::statement(const Database& db, const QString& selectHead,
+                                                   const QString& table, const QString& typedColumn,
+                                                   const QString& value, bool exact, QString* error)
+{
+    std::optional<ListStatement> c = condition(db, table, typedColumn, value, exact, error);
+    if (!c)
+        return std::nullopt;
+    c->sql = selectHead.trimmed() + QStringLiteral(" where ") + c->sql;
+    return c;
+}
