@@ -243,10 +243,10 @@ TDataCheckFm::TDataCheckFm(QWidget* parent) : QWidget(parent)
     top->addWidget(range_);
     QPushButton* query = button(QStringLiteral("查询"), "queryButton", this);
     QPushButton* print = button(QStringLiteral("打印"), "printButton", this);
-    QPushButton* close = button(QStringLiteral("关闭"), "closeButton", this);
+    QPushButton* closeButton = button(QStringLiteral("关闭"), "closeButton", this);
     top->addWidget(query);
     top->addWidget(print);
-    top->addWidget(close);
+    top->addWidget(closeButton);
     top->addStretch();
     layout->addLayout(top);
 
@@ -279,18 +279,18 @@ TDataCheckFm::TDataCheckFm(QWidget* parent) : QWidget(parent)
 
     connect(query, &QPushButton::clicked, this, &TDataCheckFm::queryClick);
     connect(print, &QPushButton::clicked, this, &TDataCheckFm::printClick);
-    connect(close, &QPushButton::clicked, this, &QWidget::close);
+    connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
 
     // On opening: the range figures for today to tomorrow, then the totals.
     queryClick();
     try {
-        show(Statistics::totals(Database::shared()), 0);
+        showFigures(Statistics::totals(Database::shared()), 0);
     } catch (const DbError& e) {
         Messenger::instance().error(this, e.message());
     }
 }
 
-void TDataCheckFm::show(const QList<Figure>& figures, int first)
+void TDataCheckFm::showFigures(const QList<Figure>& figures, int first)
 {
     for (int i = 0; i < figures.size(); ++i)
         values_.at(first + i)->setText(figures.at(i).value);
@@ -299,9 +299,9 @@ void TDataCheckFm::show(const QList<Figure>& figures, int first)
 void TDataCheckFm::queryClick()
 {
     try {
-        show(Statistics::rangeFigures(Database::shared(), range_->fromEdit()->date(),
-                                      range_->toEdit()->date()),
-             7);
+        showFigures(Statistics::rangeFigures(Database::shared(), range_->fromEdit()->date(),
+                                             range_->toEdit()->date()),
+                    7);
     } catch (const DbError& e) {
         Messenger::instance().error(this, e.message());
     }

@@ -124,7 +124,7 @@ public:
     QString figure(const QString& caption) const;
 
 private:
-    void show(const QList<Figure>& figures, int first);
+    void showFigures(const QList<Figure>& figures, int first);
     DateRange* range_;
     QList<QLabel*> values_;
     QList<QLabel*> captions_;
