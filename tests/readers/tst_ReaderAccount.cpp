@@ -7,6 +7,7 @@
 #include "data/LoginState.h"
 #include "readers/ChangeRdStateUt.h"
 #include "readers/RdChongZhiUt.h"
+#include "readers/RdEditUt.h"
 #include "readers/RdSearchUt.h"
 #include "readers/ReaderAccount.h"
 #include "readers/ReaderRules.h"
@@ -444,6 +445,43 @@ private slots:
         QVERIFY(!r.ok);
         QCOMPARE(r.message, ReaderText::gone(QStringLiteral("R9")));
         QCOMPARE(count(l.db(), QStringLiteral("select count(*) from 收入")), 0);
+    }
+
+    // An edit of the phone number leaves dates the pickers cannot show, and empty ones, as
+    // they are.
+    void editKeepsDatesBefore1900_data() { addEngines(); }
+    void editKeepsDatesBefore1900()
+    {
+        QFETCH(int, engine);
+        TUSHU_REQUIRE_ENGINE(engine);
+        Library l(engine);
+        QVERIFY2(l.lib.ok(), qPrintable(l.lib.error()));
+        addReader(l.db(), QStringLiteral("R1"), QStringLiteral("王小明"));
+        addReader(l.db(), QStringLiteral("R2"), QStringLiteral("李四"));
+        const QDateTime registered(QDate(1899, 5, 1), QTime(10, 0));
+        l.db().execute(
+            QStringLiteral("update 读者库 set 登记日期 = ?, 有效期 = ? where 读者编号 = ?"),
+            {registered, QDate(1890, 1, 1), QStringLiteral("R1")});
+        l.db().execute(QStringLiteral("update 读者库 set 登记日期 = null, 有效期 = null where "
+                                      "读者编号 = ?"),
+                       {QStringLiteral("R2")});
+        for (const QString number : {QStringLiteral("R1"), QStringLiteral("R2")}) {
+            TRdEditFm edit(number);
+            QVERIFY(edit.loaded());
+            edit.findChild<QLineEdit*>(QStringLiteral("phoneEdit"))->setText(QStringLiteral("123"));
+            edit.saveClick();
+        }
+        QVERIFY(l.messenger.shown.isEmpty());
+        QSqlQuery q = l.db().query(QStringLiteral(
+            "select 读者编号, 登记日期, 有效期, 联系电话 from 读者库 order by 读者编号"));
+        QVERIFY(q.next());
+        QCOMPARE(DbValue::toDateTime(q.value(1)), registered);
+        QCOMPARE(DbValue::toDate(q.value(2)), QDate(1890, 1, 1));
+        QCOMPARE(q.value(3).toString(), QStringLiteral("123"));
+        QVERIFY(q.next());
+        QVERIFY(q.value(1).isNull());
+        QVERIFY(q.value(2).isNull());
+        QCOMPARE(q.value(3).toString(), QStringLiteral("123"));
     }
 };
 
