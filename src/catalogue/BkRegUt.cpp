@@ -3,6 +3,7 @@
 #include "CatalogueItems.h"
 #include "data/Clock.h"
 #include "widgets/Messenger.h"
+#include "widgets/ScreenRegistry.h"
 
 #include <QDateEdit>
 #include <QGroupBox>
@@ -47,8 +48,9 @@ TBkRegFm::TBkRegFm(QWidget* parent) : ListScreen(accessionList(), parent)
     setWindowState(windowState() | Qt::WindowMaximized);
     addPrintCommand();
     addCommand(QStringLiteral("导出Excel"), "exportAction", [this] { exportToExcel(); });
-    // The per-operator entry statistics are not part of this build.
-    addCommand(QStringLiteral("管理员录入统计"), "entryStatisticsAction", [] {})->setEnabled(false);
+    addCommand(QStringLiteral("管理员录入统计"), "entryStatisticsAction", [this] {
+        ScreenRegistry::instance().open(Command::EntryStatistics, this);
+    })->setEnabled(ScreenRegistry::instance().has(Command::EntryStatistics));
     addCloseCommand();
     setConditionVisible(false);
 

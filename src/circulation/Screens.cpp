@@ -1,6 +1,7 @@
 #include "widgets/ScreenRegistry.h"
 
 #include "BkBorrowUt.h"
+#include "BkJySearchUt.h"
 #include "BkReturnUt.h"
 #include "LendingPickers.h"
 #include "PosPrtSetUt.h"
@@ -25,4 +26,6 @@ void registerCirculationScreens()
                 [](QWidget* parent) { return new TXuJieFm(Database::shared(), parent); });
     screens.add(Command::Reservations,
                 [](QWidget* parent) { return new TReserveFm(Database::shared(), parent); });
+    screens.add(Command::LoanSearch, [](QWidget* parent) { return new TBkJySearchFm(parent); });
+    screens.add(Command::OverdueLoans, [](QWidget* parent) { return new TDueRecordFm(parent); });
 }

@@ -225,6 +225,10 @@ constexpr IndexDef kIndexes[] = {
     {"ix_图书_名称", "图书", "名称", false},
     {"ix_图书_入库时间", "图书", "入库时间", false},
     {"ix_期刊_入库时间", "期刊", "入库时间", false},
+    // The overdue list and the loan search's date ranges.
+    {"ix_借出记录_已还_应还日期", "借出记录", "已还, 应还日期", false},
+    {"ix_借出记录_借阅日期", "借出记录", "借阅日期", false},
+    {"ix_借出记录_归还日期", "借出记录", "归还日期", false},
 };
 
 QString rightsColumnsList()

@@ -117,17 +117,28 @@ void TRdEditFm::showRecord(const ReaderRecord& r)
 
 ReaderFields TRdEditFm::fields() const
 {
-    return ReaderFormParts::gather({numberEdit_, nameEdit_, genderBox_, categoryBox_, paperKindBox_,
-                                    paperNumberEdit_, phoneEdit_, validUntilEdit_, departmentBox_,
-                                    addressEdit_, remarkEdit_},
-                                   classEdit_->text(), facultyEdit_->text());
+    ReaderFields f = ReaderFormParts::gather(
+        {numberEdit_, nameEdit_, genderBox_, categoryBox_, paperKindBox_, paperNumberEdit_,
+         phoneEdit_, validUntilEdit_, departmentBox_, addressEdit_, remarkEdit_},
+        classEdit_->text(), facultyEdit_->text());
+    // A stored date the picker cannot show (before its first day) shows as that first day;
+    // left there, it is the stored date, unchanged.
+    if (loaded_ && loaded_->fields.validUntil.isValid() &&
+        loaded_->fields.validUntil < validUntilEdit_->minimumDate() &&
+        f.validUntil == validUntilEdit_->minimumDate())
+        f.validUntil = loaded_->fields.validUntil;
+    return f;
 }
 
 QDateTime TRdEditFm::registeredAt() const
 {
     const QDateTime shown = registeredEdit_->dateTime();
+    // Blank stands for no date and for a date before the picker's first day: left blank,
+    // the row keeps what it holds.
     if (shown == kNoDate)
-        return {};
+        return loaded_ && loaded_->registeredAt.isValid() && loaded_->registeredAt < kNoDate
+                   ? loaded_->registeredAt
+                   : QDateTime();
     // The seconds the row holds stay when the operator changed nothing.
     if (loaded_ && loaded_->registeredAt.isValid() &&
         shown.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")) ==

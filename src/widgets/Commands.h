@@ -35,6 +35,8 @@ inline const QString LoanSearch = QStringLiteral("loanSearch");
 inline const QString OverdueLoans = QStringLiteral("overdueLoans");
 inline const QString CategoryStatistics = QStringLiteral("categoryStatistics");
 inline const QString AccessionList = QStringLiteral("accessionList");
+// Opened from the accession list, not from the main window.
+inline const QString EntryStatistics = QStringLiteral("entryStatistics");
 inline const QString BookChart = QStringLiteral("bookChart");
 inline const QString PeriodicalChart = QStringLiteral("periodicalChart");
 inline const QString ReaderChart = QStringLiteral("readerChart");
