@@ -141,7 +141,8 @@ std::optional<QString> BookEntry::duplicateBarcodeHint(const QString& barcode) c
 
 std::optional<CallNumber> BookEntry::callNumber(const QString& classNumber) const
 {
-    const QString cls = classNumber.trimmed();
+    // The class number as typed, blanks included.
+    const QString& cls = classNumber;
     if (cls.isEmpty())
         return std::nullopt;
     // max() skips books without a 种次号, so such a book never restarts the numbering.

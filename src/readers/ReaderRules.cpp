@@ -76,7 +76,8 @@ ReaderFields ReaderRules::defaults()
 
 QString ReaderRules::pinyin(const QString& name)
 {
-    return PinyinInitials(name.trimmed());
+    // The name as typed: a leading blank shifts the byte pairs, as the 拼音 always did.
+    return PinyinInitials(name);
 }
 
 QStringList ReaderRules::firstColumn(const QString& table) const

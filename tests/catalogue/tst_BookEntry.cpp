@@ -175,11 +175,15 @@ private slots:
         // Books of other classes do not count.
         addBook(lib.db(), QStringLiteral("X1"), QStringLiteral("TP31"), 500);
         addBook(lib.db(), QStringLiteral("X2"), QStringLiteral("I2"), 600);
-        const auto next = BookEntry(lib.db()).callNumber(QStringLiteral(" TP3 "));
+        const auto next = BookEntry(lib.db()).callNumber(QStringLiteral("TP3"));
         QVERIFY(next.has_value());
         QCOMPARE(next->索书号, callNumber);
         QCOMPARE(next->zch, zch);
-        QVERIFY(!BookEntry(lib.db()).callNumber(QStringLiteral("  ")).has_value());
+        // The class number is taken as typed: with blanks around it no book has it.
+        const auto typed = BookEntry(lib.db()).callNumber(QStringLiteral(" TP3 "));
+        QVERIFY(typed.has_value());
+        QCOMPARE(typed->索书号, QStringLiteral(" TP3 /1"));
+        QVERIFY(!BookEntry(lib.db()).callNumber(QString()).has_value());
     }
 
     void autoNumbering_data()

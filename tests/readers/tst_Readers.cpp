@@ -123,6 +123,9 @@ private slots:
         QCOMPARE(value("登记人").toString(), kOperator);
         QCOMPARE(DbValue::toDateTime(value("登记日期")), kNow);
         QCOMPARE(value("py").toString(), QStringLiteral("WXM"));
+        // The initials of the name as typed: a leading blank pairs 20 CD, F5 D0, A1 C3
+        // (all outside the table) and drops the last byte.
+        QCOMPARE(ReaderRules::pinyin(QStringLiteral(" 王小明")), QStringLiteral("   "));
         QCOMPARE(value("TmpA").toString(), QStringLiteral("2026-03-05 09:30:15+A"));
 
         const int rows = count(lib.db(), QStringLiteral("select count(*) from 收入"));
