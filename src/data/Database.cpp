@@ -248,12 +248,30 @@ bool Database::connectionLost(const QSqlError& error) const
             PGconn* conn = *static_cast<PGconn* const*>(native.constData());
             if (!conn || PQstatus(conn) == CONNECTION_BAD)
                 return true;
+            // A failure that carries no text at all: ask the connection whether it still
+            // answers.
+            if (error.databaseText().isEmpty() && error.nativeErrorCode().isEmpty() &&
+                PQtransactionStatus(conn) == PQTRANS_IDLE) {
+                PGresult* probe = PQexec(conn, "select 1");
+                const bool answered = PQresultStatus(probe) == PGRES_TUPLES_OK;
+                PQclear(probe);
+                if (!answered)
+                    return true;
+            }
         }
         // A FATAL (or PANIC) error always ends the server's session, whether or not the
         // client has read the end of the stream yet (a server speaking Chinese says 致命错误).
         const QString text = error.databaseText().trimmed();
         for (const char* severity : {"FATAL:", "PANIC:", "致命错误:", "比致命错误还过分的错误:"})
             if (text.startsWith(QString::fromUtf8(severity)))
+                return true;
+        // libpq's own words for a connection it has lost, when the statement's error is all
+        // that was kept of it.
+        const QString all = text + QLatin1Char(' ') + error.driverText();
+        for (const char* lost : {"server closed the connection unexpectedly",
+                                 "no connection to the server", "could not send data to server",
+                                 "could not receive data from server", "terminating connection"})
+            if (all.contains(QLatin1String(lost)))
                 return true;
         // Connection exceptions and the server's shutdown or restart.
         const QString state = error.nativeErrorCode();
