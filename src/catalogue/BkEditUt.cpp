@@ -18,66 +18,41 @@ namespace {
 QList<EditField> bookFields()
 {
     using K = EditField::Kind;
-    const auto list = [](const char* caption, const char* column, const char* table,
-                         const char* listColumn, const char* objectName) {
-        return EditField{QString::fromUtf8(caption),
-                         QString::fromUtf8(column),
-                         K::List,
-                         QString::fromUtf8(table),
-                         QString::fromUtf8(listColumn),
-                         {},
-                         QString::fromLatin1(objectName),
-                         {}};
-    };
-    const auto field = [](const char* caption, const char* column, K kind, const char* objectName,
-                          const char* chars = "") {
-        return EditField{
-            QString::fromUtf8(caption),      QString::fromUtf8(column), kind, {}, {}, {},
-            QString::fromLatin1(objectName), QString::fromLatin1(chars)};
-    };
-    const auto fixed = [](const char* caption, const char* column, QStringList items,
-                          const char* objectName) {
-        return EditField{QString::fromUtf8(caption),
-                         QString::fromUtf8(column),
-                         K::List,
-                         {},
-                         {},
-                         items,
-                         QString::fromLatin1(objectName),
-                         {}};
-    };
+    using F = EditField;
     // In tab order; the drop-downs read their tables in the order 分类, 二级分类, 出版社,
     // 存放位置, 币种, 密级, 附件, 物品级别, which is the order they appear in here too.
     return {
-        field("图书编号", "编号", K::Text, "bookNumberEdit"),
-        field("书名", "名称", K::Text, "titleEdit"),
-        field("条形码", "条形码", K::Text, "barcodeEdit"),
-        list("出版社", "出版社", "出版社名", "出版社名", "publisherCombo"),
-        list("分类", "分类", "分类", "名称", "categoryCombo"),
-        list("二级分类", "二级分类", "二级分类", "名称", "secondCategoryCombo"),
-        list("存放位置", "存放位置", "存放位置", "存放位置名", "placeCombo"),
-        field("数量(库存)", "数量", K::ReadOnly, "quantityEdit"),
-        field("作者", "作者", K::Text, "authorEdit"),
-        field("译者", "译者", K::Text, "translatorEdit"),
-        field("索书号", "索书号", K::Text, "callNumberEdit"),
-        field("分类号", "分类号", K::Text, "classNumberEdit"),
-        field("价格", "价格", K::Text, "priceEdit", "[0-9.]*"),
-        list("币种", "币种", "币种", "币种", "currencyCombo"),
-        field("版次", "版次", K::Text, "editionEdit"),
-        field("ISBN", "isbn", K::Text, "isbnEdit"),
-        list("附件", "附件", "附件名", "附件名", "attachmentCombo"),
-        list("密级", "密级", "密级", "密级", "secrecyCombo"),
-        field("入库时间", "入库时间", K::Date, "entryDateEdit"),
-        field("电子文档", "绝对地址", K::Text, "documentEdit"),
-        list("物品级别", "物品级别", "物品级别", "名称", "itemLevelCombo"),
-        field("拼音", "py", K::Disabled, "pinyinEdit"),
-        field("简介", "简介", K::Memo, "summaryEdit"),
-        field("页数", "页数", K::Text, "pagesEdit"),
-        fixed("状态", "状态", {QStringLiteral("正常"), QStringLiteral("不外借")}, "statusCombo"),
-        field("出版时间", "出版时间", K::Text, "publishDateEdit"),
-        field("捐赠人", "捐赠人", K::Text, "donorEdit"),
-        fixed("来源", "来源", {QStringLiteral("购买"), QStringLiteral("捐赠")}, "sourceCombo"),
-        field("种次号", "zch", K::Text, "zchEdit"),
+        F::of("图书编号", "编号", K::Text, "bookNumberEdit"),
+        F::of("书名", "名称", K::Text, "titleEdit"),
+        F::of("条形码", "条形码", K::Text, "barcodeEdit"),
+        F::listOf("出版社", "出版社", "出版社名", "出版社名", "publisherCombo"),
+        F::listOf("分类", "分类", "分类", "名称", "categoryCombo"),
+        F::listOf("二级分类", "二级分类", "二级分类", "名称", "secondCategoryCombo"),
+        F::listOf("存放位置", "存放位置", "存放位置", "存放位置名", "placeCombo"),
+        F::of("数量(库存)", "数量", K::ReadOnly, "quantityEdit"),
+        F::of("作者", "作者", K::Text, "authorEdit"),
+        F::of("译者", "译者", K::Text, "translatorEdit"),
+        F::of("索书号", "索书号", K::Text, "callNumberEdit"),
+        F::of("分类号", "分类号", K::Text, "classNumberEdit"),
+        F::of("价格", "价格", K::Text, "priceEdit", "[0-9.]*"),
+        F::listOf("币种", "币种", "币种", "币种", "currencyCombo"),
+        F::of("版次", "版次", K::Text, "editionEdit"),
+        F::of("ISBN", "isbn", K::Text, "isbnEdit"),
+        F::listOf("附件", "附件", "附件名", "附件名", "attachmentCombo"),
+        F::listOf("密级", "密级", "密级", "密级", "secrecyCombo"),
+        F::of("入库时间", "入库时间", K::Date, "entryDateEdit"),
+        F::of("电子文档", "绝对地址", K::Text, "documentEdit"),
+        F::listOf("物品级别", "物品级别", "物品级别", "名称", "itemLevelCombo"),
+        F::of("拼音", "py", K::Disabled, "pinyinEdit"),
+        F::of("简介", "简介", K::Memo, "summaryEdit"),
+        F::of("页数", "页数", K::Text, "pagesEdit"),
+        F::fixedList("状态", "状态", {QStringLiteral("正常"), QStringLiteral("不外借")},
+                     "statusCombo"),
+        F::of("出版时间", "出版时间", K::Text, "publishDateEdit"),
+        F::of("捐赠人", "捐赠人", K::Text, "donorEdit"),
+        F::fixedList("来源", "来源", {QStringLiteral("购买"), QStringLiteral("捐赠")},
+                     "sourceCombo"),
+        F::of("种次号", "zch", K::Text, "zchEdit"),
     };
 }
 

@@ -31,6 +31,34 @@ struct EditField
     QStringList fixedItems; // List: items not read from a table
     QString objectName;
     QString allowedChars; // a pattern of the characters that may be typed, empty: any
+
+    // A field of the given kind (typed characters limited by chars when not empty).
+    static EditField of(const char* caption, const char* column, Kind kind, const char* objectName,
+                        const char* chars = "")
+    {
+        return {QString::fromUtf8(caption),      QString::fromUtf8(column), kind, {}, {}, {},
+                QString::fromLatin1(objectName), QString::fromLatin1(chars)};
+    }
+    // A drop-down over a dictionary table's column.
+    static EditField listOf(const char* caption, const char* column, const char* table,
+                            const char* tableColumn, const char* objectName)
+    {
+        return {QString::fromUtf8(caption),
+                QString::fromUtf8(column),
+                List,
+                QString::fromUtf8(table),
+                QString::fromUtf8(tableColumn),
+                {},
+                QString::fromLatin1(objectName),
+                {}};
+    }
+    // A drop-down of fixed items.
+    static EditField fixedList(const char* caption, const char* column, QStringList items,
+                               const char* objectName)
+    {
+        return {QString::fromUtf8(caption), QString::fromUtf8(column),       List, {}, {},
+                std::move(items),           QString::fromLatin1(objectName), {}};
+    }
 };
 
 class ItemEditForm : public QWidget
