@@ -20,6 +20,11 @@ QString AdminLogRules::orderedSql(const QString& field, bool descending)
     return sql;
 }
 
+QSqlQuery AdminLogRules::exportQuery(const QString& field, bool descending) const
+{
+    return db_.query(orderedSql(field, descending));
+}
+
 namespace {
 bool isRow(const QVariant& id)
 {

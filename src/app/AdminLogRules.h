@@ -8,6 +8,7 @@
 #include "data/RuleResult.h"
 #include "report/Report.h"
 
+#include <QSqlQuery>
 #include <QString>
 #include <QVariant>
 
@@ -21,6 +22,8 @@ public:
     // The same rows in the order of a grid sorted by field (a column of 管理员日志; any
     // other name gives the plain statement).
     static QString orderedSql(const QString& field, bool descending);
+    // Runs that statement for the export. Throws DbError.
+    QSqlQuery exportQuery(const QString& field, bool descending) const;
 
     // Asked before "删除当前": Nothing when id is empty (an empty grid), else the question.
     static RuleResult removeOneCheck(const QVariant& id);

@@ -16,16 +16,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-namespace {
-QPushButton* toolButton(QWidget* parent, QHBoxLayout* bar, const QString& text, const char* name)
-{
-    auto* b = new QPushButton(text, parent);
-    FormHelpers::name(b, name, text);
-    b->setAutoDefault(false);
-    bar->addWidget(b);
-    return b;
-}
-} // namespace
+using FormHelpers::toolButton;
 
 TAdminLogFm::TAdminLogFm(QWidget* parent) : QWidget(parent), rules_(Database::shared())
 {
@@ -117,8 +108,8 @@ void TAdminLogFm::excelClick()
     const QStringList& fields = grid_->model()->fields();
     const QString field = section >= 0 && section < fields.size() ? fields[section] : QString();
     try {
-        QSqlQuery query = Database::shared().query(
-            AdminLogRules::orderedSql(field, header->sortIndicatorOrder() == Qt::DescendingOrder));
+        QSqlQuery query =
+            rules_.exportQuery(field, header->sortIndicatorOrder() == Qt::DescendingOrder);
         ExportToExcel(query, 0, query.record().count() - 1, this);
     } catch (const DbError& e) {
         Messenger::instance().error(this, e.message());

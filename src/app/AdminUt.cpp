@@ -19,17 +19,6 @@
 
 using namespace FormHelpers;
 
-namespace {
-QPushButton* toolButton(QWidget* parent, QHBoxLayout* bar, const QString& text, const char* name)
-{
-    auto* b = new QPushButton(text, parent);
-    FormHelpers::name(b, name, text);
-    b->setAutoDefault(false);
-    bar->addWidget(b);
-    return b;
-}
-} // namespace
-
 TAdminFm::TAdminFm(QWidget* parent) : QWidget(parent), rules_(Database::shared())
 {
     setObjectName(QStringLiteral("TAdminFm"));

@@ -1,7 +1,9 @@
 // Small helpers the screens of this folder share for captions, buddies and names.
 #pragma once
 
+#include <QBoxLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QString>
 #include <QWidget>
 
@@ -27,5 +29,16 @@ inline QLabel* buddyLabel(const QString& caption, QWidget* input, const char* ob
     label->setBuddy(input);
     name(input, objectName, caption);
     return label;
+}
+
+// A tool-bar button added to bar; Enter in the screen's inputs never presses it.
+inline QPushButton* toolButton(QWidget* parent, QBoxLayout* bar, const QString& text,
+                               const char* objectName)
+{
+    auto* b = new QPushButton(text, parent);
+    name(b, objectName, text);
+    b->setAutoDefault(false);
+    bar->addWidget(b);
+    return b;
 }
 } // namespace FormHelpers
