@@ -45,12 +45,8 @@ TRdAddFm::TRdAddFm(QWidget* parent) : QWidget(parent), rules_(Database::shared()
     clearAfterSaveCheck_->setObjectName(QStringLiteral("clearAfterSaveCheck"));
     clearAfterSaveCheck_->setAccessibleName(clearAfterSaveCheck_->text());
     clearAfterSaveCheck_->setChecked(true);
-    saveButton_ = new QPushButton(QStringLiteral("保存"), this);
-    saveButton_->setObjectName(QStringLiteral("saveButton"));
-    saveButton_->setAccessibleName(saveButton_->text());
-    closeButton_ = new QPushButton(QStringLiteral("返回"), this);
-    closeButton_->setObjectName(QStringLiteral("closeButton"));
-    closeButton_->setAccessibleName(closeButton_->text());
+    saveButton_ = ReaderFormParts::button(this, QStringLiteral("保存"), "saveButton");
+    closeButton_ = ReaderFormParts::button(this, QStringLiteral("返回"), "closeButton");
     bar->addWidget(clearAfterSaveCheck_);
     bar->addStretch();
     bar->addWidget(saveButton_);

@@ -61,12 +61,8 @@ TRdEditFm::TRdEditFm(const QString& readerNumber, QWidget* parent)
     layout->addLayout(grid);
 
     auto* bar = new QHBoxLayout;
-    saveButton_ = new QPushButton(QStringLiteral("保存"), this);
-    saveButton_->setObjectName(QStringLiteral("saveButton"));
-    saveButton_->setAccessibleName(saveButton_->text());
-    cancelButton_ = new QPushButton(QStringLiteral("取消"), this);
-    cancelButton_->setObjectName(QStringLiteral("cancelButton"));
-    cancelButton_->setAccessibleName(cancelButton_->text());
+    saveButton_ = ReaderFormParts::button(this, QStringLiteral("保存"), "saveButton");
+    cancelButton_ = ReaderFormParts::button(this, QStringLiteral("取消"), "cancelButton");
     bar->addStretch();
     bar->addWidget(saveButton_);
     bar->addWidget(cancelButton_);

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 
 QLabel* ReaderFormParts::label(int row, int col, const QString& text, QWidget* buddy, bool bold)
 {
@@ -108,4 +109,12 @@ void ReaderFormParts::showOptional(const ReaderRules& rules, QWidget* classInput
     classLabel->setVisible(rules.showsClass());
     facultyInput->setVisible(rules.showsFaculty());
     facultyLabel->setVisible(rules.showsFaculty());
+}
+
+QPushButton* ReaderFormParts::button(QWidget* owner, const QString& caption, const char* objectName)
+{
+    auto* b = new QPushButton(caption, owner);
+    b->setObjectName(QString::fromLatin1(objectName));
+    b->setAccessibleName(caption);
+    return b;
 }

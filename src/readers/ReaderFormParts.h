@@ -11,6 +11,7 @@ class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QPushButton;
 class QWidget;
 class ReaderRules;
 struct ReaderFields;
@@ -27,6 +28,8 @@ public:
                       bool bold = false);
     QDateEdit* date(int row, int col, const QString& label, const char* objectName);
     QPlainTextEdit* text(int row, int col, const QString& label, const char* objectName);
+    // A button of the owner, named after its caption for tests and assistive technology.
+    static QPushButton* button(QWidget* owner, const QString& caption, const char* objectName);
     // The label added with the last input.
     QLabel* lastLabel() const { return lastLabel_; }
 
