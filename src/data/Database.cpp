@@ -491,30 +491,25 @@ void Database::transaction(const std::function<void()>& work,
     }
     // The connection broke while the COMMIT was under way: the server may have committed
     // just before. Ask the database itself before telling the operator anything.
+    const auto unknownOutcome = [](const QString& reason) {
+        return DbConnectionLost(QStringLiteral("与数据库服务器的连接中断,无法确认这次操作是否"
+                                               "已保存,请检查后再试: ") +
+                                    reason,
+                                true);
+    };
     QString reason;
     if (!reconnect(&reason))
-        throw DbConnectionLost(QStringLiteral("与数据库服务器的连接中断,无法确认这次操作是否已保存,"
-                                              "请检查后再试: ") +
-                                   reason,
-                               true);
-    if (wasStored) {
-        bool stored = false;
-        try {
-            stored = wasStored();
-        } catch (const DbError& check) {
-            throw DbConnectionLost(QStringLiteral("与数据库服务器的连接中断,无法确认这次操作是否"
-                                                  "已保存,请检查后再试: ") +
-                                       check.message(),
-                                   true);
-        }
-        if (stored)
-            return;
-        throwLost(e, true);
+        throw unknownOutcome(reason);
+    if (!wasStored)
+        throw unknownOutcome(serverReason(e));
+    bool stored = false;
+    try {
+        stored = wasStored();
+    } catch (const DbError& check) {
+        throw unknownOutcome(check.message());
     }
-    throw DbConnectionLost(QStringLiteral("与数据库服务器的连接中断,无法确认这次操作是否已保存,"
-                                          "请检查后再试: ") +
-                               serverReason(e),
-                           true);
+    if (!stored)
+        throwLost(e, true);
 }
 
 QString Database::limited(const QString& selectSql, int n) const
