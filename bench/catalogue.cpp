@@ -7,7 +7,7 @@
 //     bench_catalogue [--scale S] [--runs N] [--dir DIR]
 //
 // Scale 1 is 1,000,000 books and 200,000 loans in an SQLite book.mdb.
-#include "BenchSupport.h"
+#include "BenchLists.h"
 #include "catalogue/BkRegUt.h"
 #include "catalogue/BkSearchUt.h"
 #include "catalogue/CatalogueItems.h"
@@ -36,7 +36,10 @@
 #include <malloc.h>
 
 namespace {
+using Bench::Line;
 using Bench::measure;
+using Bench::readRows;
+using Bench::scalarRow;
 using Bench::Timing;
 
 QString bookNumber(int i)
@@ -122,51 +125,6 @@ void generate(const Database& db, int books, int loans)
     db.execute(QStringLiteral("analyze"));
 }
 
-// Reads every value of the first n rows (or all) of a query: what a grid shows first.
-int readRows(QSqlQuery q, int n = -1)
-{
-    int rows = 0;
-    const int columns = q.record().count();
-    while ((n < 0 || rows < n) && q.next()) {
-        for (int c = 0; c < columns; ++c)
-            (void)q.value(c);
-        ++rows;
-    }
-    return rows;
-}
-
-void scalarRow(const Database& db, const QString& sql, const QVariantList& values = {})
-{
-    QSqlQuery q = db.query(sql, values);
-    q.next();
-    for (int c = 0; c < q.record().count(); ++c)
-        (void)q.value(c);
-}
-
-struct Row
-{
-    QString operation;
-    Timing ours, floor;
-    double goalMs; // what the median (first rows) or p99 (single-row actions) must stay under
-    bool single;
-    bool judged = true; // false: the ratio is shown for information only
-};
-
-void printTable(const QList<Row>& rows)
-{
-    std::printf("\n%-36s %10s %10s %10s %10s %7s  %s\n", "operation", "ours med", "ours p99",
-                "floor med", "floor p99", "ratio", "goal");
-    for (const Row& r : rows) {
-        const double ratio = r.floor.median > 0 ? r.ours.median / r.floor.median : 0;
-        const double against = r.single ? r.ours.p99 : r.ours.median;
-        const bool met = against < r.goalMs && ratio <= 3.0;
-        std::printf("%-36s %10.3f %10.3f %10.3f %10.3f %7.2f  %s (%s<%.0fms, <=3x)\n",
-                    qPrintable(r.operation), r.ours.median, r.ours.p99, r.floor.median, r.floor.p99,
-                    ratio, met ? "met" : "MISSED", r.single ? "p99" : "med", r.goalMs);
-    }
-    std::fflush(stdout);
-}
-
 void setCondition(TBkSearchFm& screen, const QString& column, const QString& value, bool exact)
 {
     screen.findChild<QComboBox*>(QStringLiteral("columnBox"))->setCurrentText(column);
@@ -177,12 +135,9 @@ void setCondition(TBkSearchFm& screen, const QString& column, const QString& val
         ->setChecked(true);
 }
 
-// The first rows and the footers of the grid, as a shown grid has them.
 void firstRowsAndFooters(DataGrid* grid)
 {
-    (void)grid->footerText(QStringLiteral("数量"));
-    for (int r = 0; r < std::min(grid->rowCount(), 30); ++r)
-        (void)grid->value(r, QStringLiteral("名称"));
+    Bench::firstRowsAndFooters(grid, QStringLiteral("数量"), QStringLiteral("名称"));
 }
 } // namespace
 
@@ -230,7 +185,7 @@ int main(int argc, char** argv)
         std::fflush(stdout);
         QRandomGenerator random(11);
         const auto randomBook = [&] { return 1 + int(random.bounded(books)); };
-        QList<Row> rows;
+        QList<Line> rows;
         const int listRuns = std::max(3, runs / 10);
 
         const QString totals =
@@ -412,7 +367,7 @@ int main(int argc, char** argv)
                              }),
                      measure(1, [&](int) { readRows(db.query(exported.sql, exported.values)); }), 0,
                      false, false});
-        printTable(rows);
+        Bench::printLines(rows);
 
         const QStringList printed{QStringLiteral("编号"),     QStringLiteral("条形码"),
                                   QStringLiteral("名称"),     QStringLiteral("分类"),

@@ -1,0 +1,75 @@
+// What the list benchmarks share: reading the rows a grid shows first, one aggregate row,
+// and the table of lines with their goals.
+#pragma once
+
+#include "BenchSupport.h"
+#include "data/Database.h"
+#include "widgets/DataGrid.h"
+
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <cstdio>
+
+namespace Bench {
+
+// Reads every value of the first n rows (or all) of a query: what a grid shows first.
+inline int readRows(QSqlQuery q, int n = -1)
+{
+    int rows = 0;
+    const int columns = q.record().count();
+    while ((n < 0 || rows < n) && q.next()) {
+        for (int c = 0; c < columns; ++c)
+            (void)q.value(c);
+        ++rows;
+    }
+    return rows;
+}
+
+// Reads the one row of an aggregate statement.
+inline void scalarRow(const Database& db, const QString& sql, const QVariantList& values = {})
+{
+    QSqlQuery q = db.query(sql, values);
+    q.next();
+    for (int c = 0; c < q.record().count(); ++c)
+        (void)q.value(c);
+}
+
+// The footers and the first rows of a shown grid, as the operator sees them.
+inline void firstRowsAndFooters(DataGrid* grid, const QString& footerField,
+                                const QString& shownField)
+{
+    (void)grid->footerText(footerField);
+    for (int r = 0; r < std::min(grid->rowCount(), 30); ++r)
+        (void)grid->value(r, shownField);
+}
+
+struct Line
+{
+    QString operation;
+    Timing ours, floor;
+    double goalMs; // what the median (lists) or the p99 (single-row actions) must stay under
+    bool single;
+    bool judged = true; // false: the ratio is shown for information only
+};
+
+inline void printLines(const QList<Line>& lines)
+{
+    std::printf("\n%-36s %10s %10s %10s %10s %7s  %s\n", "operation", "ours med", "ours p99",
+                "floor med", "floor p99", "ratio", "goal");
+    for (const Line& r : lines) {
+        const double ratio = r.floor.median > 0 ? r.ours.median / r.floor.median : 0;
+        const double against = r.single ? r.ours.p99 : r.ours.median;
+        const bool met = against < r.goalMs && ratio <= 3.0;
+        if (!r.judged)
+            std::printf("%-36s %10.3f %10.3f %10.3f %10.3f %7.2f\n", qPrintable(r.operation),
+                        r.ours.median, r.ours.p99, r.floor.median, r.floor.p99, ratio);
+        else
+            std::printf("%-36s %10.3f %10.3f %10.3f %10.3f %7.2f  %s (%s<%.0fms, <=3x)\n",
+                        qPrintable(r.operation), r.ours.median, r.ours.p99, r.floor.median,
+                        r.floor.p99, ratio, met ? "met" : "MISSED", r.single ? "p99" : "med",
+                        r.goalMs);
+    }
+    std::fflush(stdout);
+}
+
+} // namespace Bench
