@@ -59,21 +59,7 @@ void generate(const Database& db, int books, int loans)
 {
     QRandomGenerator random(20260314);
     const QDate today = Clock::today();
-    // The indexes are built after the rows are in.
-    QStringList indexes, names;
-    for (const QString& sql : Schema::createStatements(db.engine()))
-        if (sql.contains(QLatin1String(" INDEX ")))
-            indexes << sql;
-    {
-        QSqlQuery named = db.query(QStringLiteral(
-            "select name from sqlite_master where type = 'index' and sql is not null"));
-        while (named.next())
-            names << named.value(0).toString();
-    }
-    for (const QString& name : names)
-        db.execute(QStringLiteral("drop index %1").arg(name));
-    db.execute(QStringLiteral("PRAGMA cache_size = -400000"));
-    db.transaction([&] {
+    Bench::fillThenIndex(db, [&] {
         QSqlQuery b(db.handle());
         b.prepare(
             QStringLiteral("insert into 图书 (编号, 名称, 条形码, 分类, 存放位置, 数量, 价格, "
@@ -117,12 +103,6 @@ void generate(const Database& db, int books, int loans)
                 throw DbError(l.lastError().text());
         }
     });
-    db.transaction([&] {
-        for (const QString& sql : indexes)
-            db.execute(sql);
-    });
-    db.execute(QStringLiteral("PRAGMA cache_size = -2000"));
-    db.execute(QStringLiteral("analyze"));
 }
 
 void setCondition(TBkSearchFm& screen, const QString& column, const QString& value, bool exact)

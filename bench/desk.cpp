@@ -6,7 +6,7 @@
 //     bench_desk [--scale S] [--runs N] [--dir DIR]
 //
 // Scale 1 is 1,000,000 books, 100,000 readers and 2,000,000 loans in an SQLite book.mdb.
-#include "BenchSupport.h"
+#include "BenchLists.h"
 #include "circulation/Lending.h"
 #include "circulation/Returning.h"
 #include "data/Clock.h"
@@ -103,22 +103,7 @@ void generate(const Database& db, const Sizes& n)
         }
     }
 
-    // Indexes are built once after the rows are in, which is much faster than keeping them
-    // up to date row by row; a large page cache serves the random keys.
-    QStringList indexes;
-    for (const QString& sql : Schema::createStatements(db.engine()))
-        if (sql.contains(QLatin1String(" INDEX ")))
-            indexes << sql;
-    QStringList names;
-    QSqlQuery named = db.query(QStringLiteral("select name from sqlite_master where type = 'index' "
-                                              "and sql is not null"));
-    while (named.next())
-        names << named.value(0).toString();
-    named = QSqlQuery();
-    for (const QString& name : names)
-        db.execute(QStringLiteral("drop index %1").arg(name));
-    db.execute(QStringLiteral("PRAGMA cache_size = -400000"));
-    db.transaction([&] {
+    Bench::fillThenIndex(db, [&] {
         db.execute(QStringLiteral("insert into 读者类别 (类别名, 借阅天数, 借阅数量限制, 租金) "
                                   "values (?, ?, ?, ?)"),
                    {QStringLiteral("学生"), 30, 1000, QVariant::fromValue(Money::fromUnits(1000))});
@@ -158,12 +143,6 @@ void generate(const Database& db, const Sizes& n)
                     x.returned ? QVariant(10) : QVariant()});
         }
     });
-    db.transaction([&] {
-        for (const QString& sql : indexes)
-            db.execute(sql);
-    });
-    db.execute(QStringLiteral("PRAGMA cache_size = -2000"));
-    db.execute(QStringLiteral("analyze"));
 }
 
 // ---- timing -----------------------------------------------------------------------------
