@@ -1,7 +1,9 @@
 // The rules of the lookup-table editors: reading a table, checking and writing a row,
-// and the deletion rule. Rows are addressed by their name (the first column), which the
-// other tables hold as text; two rows of one table never share a name. What happened comes
-// back with its message texts; the editor screen shows them and asks the questions.
+// and the deletion rule. The tables have no key of their own and may hold two rows of one
+// name (a publisher under two ISBN prefixes, or rows stored before names were checked), so
+// a row is addressed by every column as the editor read it, and a delete or change reaches
+// one row only. What happened comes back with its message texts; the editor screen shows
+// them and asks the questions.
 #pragma once
 
 #include "DictionaryTable.h"
@@ -10,8 +12,19 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
 class Database;
+
+// One row of a lookup table as the editor read it.
+struct DictionaryRow
+{
+    QStringList texts;   // every column as text, in the order of DictionaryRules::columns()
+    QVariantList values; // the same columns as read (invalid: the table lacks the column)
+
+    QString name() const { return texts.value(0); }
+    bool operator==(const DictionaryRow&) const = default;
+};
 
 class DictionaryRules
 {
@@ -26,35 +39,40 @@ public:
 
     // The rows of the table in the database's order, each value as text in the order of
     // columns(): amounts without trailing zeros, NULL as empty text.
-    QList<QStringList> rows() const;
+    QList<DictionaryRow> rows() const;
     // The texts of the input fields for a row of rows().
-    QStringList fieldTexts(const QStringList& row) const;
+    QStringList fieldTexts(const DictionaryRow& row) const;
 
     // Whether the name field stays locked while the row with this name is edited.
     bool nameLocked(const QString& name) const;
 
     // The question asked before the row whose first column holds firstColumnText is deleted.
     static QString deleteQuestion(const QString& firstColumnText);
-    // Asked before the row with this name is deleted: the deletion rule's refusal (a
-    // protected name, the last row), or the question.
-    RuleResult removeCheck(const QString& name) const;
-    // The delete once the question is answered Yes. The protected name stays, and so does
-    // the last row when the others went meanwhile; Done when deleted, Nothing when the row
-    // itself had gone.
-    RuleResult remove(const QString& name) const;
+    // Asked before row is deleted: the deletion rule's refusal (a protected name, the last
+    // row of the table), or the question.
+    RuleResult removeCheck(const DictionaryRow& row) const;
+    // The delete of row (one row, even when another holds the same values) once the
+    // question is answered Yes. The protected name stays, and so does the last row when the
+    // others went meanwhile; Done when deleted, Nothing when the row itself had gone.
+    RuleResult remove(const DictionaryRow& row) const;
 
     // Why the field texts (in field order) cannot be saved, or empty text when they can.
-    // originalName is the name of the row being changed; empty when adding.
-    QString refusal(const QStringList& fieldTexts, const QString& originalName = {}) const;
-    // Write a new row, or change the row named originalName. Done when written; a refusal,
-    // or Failed with the database's text.
+    // original is the row being changed; nullptr when adding.
+    QString refusal(const QStringList& fieldTexts, const DictionaryRow* original = nullptr) const;
+    // Write a new row, or change the row original (that row only). Done when written; a
+    // refusal, or Failed with the database's text.
     RuleResult add(const QStringList& fieldTexts) const;
-    RuleResult change(const QString& originalName, const QStringList& fieldTexts) const;
+    RuleResult change(const DictionaryRow& original, const QStringList& fieldTexts) const;
 
 private:
     QVariantList boundValues(const QStringList& fieldTexts) const;
-    bool nameTaken(const QString& name) const;
-    bool exists(const QString& name) const;
+    // Whether a row holds these texts in the fields that tell its rows apart.
+    bool taken(const QStringList& fieldTexts) const;
+    // "where" condition and values that find the rows equal to row in every column.
+    QString matching(const DictionaryRow& row, QVariantList* values) const;
+    // "where" condition and values that reach one row equal to row.
+    QString oneRow(const DictionaryRow& row, QVariantList* values) const;
+    bool exists(const DictionaryRow& row) const;
 
     const Database& db_;
     const DictionaryTable& table_;

@@ -41,6 +41,7 @@ const DictionaryTable& PubUt()
         d.gridColumns = {QStringLiteral("ISBN"), QStringLiteral("出版社名"),
                          QStringLiteral("出版地")};
         d.sortableGrid = true;
+        d.distinctFields = 2;
         return d;
     }();
     return t;

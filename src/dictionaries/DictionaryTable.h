@@ -30,6 +30,9 @@ struct DictionaryTable
     QList<DictionaryField> fields; // the first one is the name field
     QStringList gridColumns;       // empty: every column of the table in table order
     bool sortableGrid = false;     // clicking a column header sorts by it
+    // The leading fields whose texts no two saved rows share: the name, and for
+    // publishers the name with the ISBN prefix (one publisher may own several prefixes).
+    int distinctFields = 1;
 
     // The row that must stay: its name; empty for none.
     QString protectedName;

@@ -98,7 +98,7 @@ TDictionaryFm::TDictionaryFm(const DictionaryTable& table, QWidget* parent)
 void TDictionaryFm::reload()
 {
     const int at = currentRow();
-    const QString keep = at >= 0 ? rows_[at].value(0) : QString();
+    const QString keep = at >= 0 ? rows_[at].name() : QString();
     try {
         rows_ = rules_.rows();
     } catch (const DbError& e) {
@@ -118,7 +118,7 @@ void TDictionaryFm::fillGrid(const QString& selectName)
     grid_->setRowCount(int(rows_.size()));
     for (int r = 0; r < rows_.size(); ++r) {
         for (int c = 0; c < shown.size(); ++c) {
-            auto* item = new QTableWidgetItem(rows_[r].value(all.indexOf(shown[c])));
+            auto* item = new QTableWidgetItem(rows_[r].texts.value(all.indexOf(shown[c])));
             item->setData(Qt::UserRole, r);
             grid_->setItem(r, c, item);
         }
@@ -127,7 +127,7 @@ void TDictionaryFm::fillGrid(const QString& selectName)
     int select = rows_.isEmpty() ? -1 : 0;
     for (int r = 0; r < grid_->rowCount(); ++r) {
         const QTableWidgetItem* item = grid_->item(r, 0);
-        if (item && rows_[item->data(Qt::UserRole).toInt()].value(0) == selectName) {
+        if (item && rows_[item->data(Qt::UserRole).toInt()].name() == selectName) {
             select = r;
             break;
         }
@@ -163,7 +163,8 @@ void TDictionaryFm::setMode(Mode mode)
     deleteButton_->setEnabled(browsing);
     grid_->setEnabled(browsing);
     for (int i = 0; i < fields_.size(); ++i) {
-        const bool nameKept = i == 0 && mode == Mode::Editing && rules_.nameLocked(originalName_);
+        const bool nameKept =
+            i == 0 && mode == Mode::Editing && rules_.nameLocked(original_.name());
         fields_[i]->setReadOnly(browsing || nameKept);
     }
 }
@@ -190,7 +191,7 @@ void TDictionaryFm::addClick()
     grid_->setSortingEnabled(sorting);
     for (QLineEdit* e : fields_)
         e->clear();
-    originalName_.clear();
+    original_ = {};
     setMode(Mode::Adding);
     fields_.first()->setFocus();
 }
@@ -200,7 +201,7 @@ void TDictionaryFm::editClick()
     const int at = currentRow();
     if (mode_ != Mode::Browsing || at < 0)
         return;
-    originalName_ = rows_[at].value(0);
+    original_ = rows_[at];
     setMode(Mode::Editing);
     if (rules_.table().focusNameOnEdit)
         fields_.first()->setFocus();
@@ -212,7 +213,7 @@ void TDictionaryFm::saveClick()
         return;
     const QStringList texts = fieldTexts();
     const RuleResult result =
-        mode_ == Mode::Adding ? rules_.add(texts) : rules_.change(originalName_, texts);
+        mode_ == Mode::Adding ? rules_.add(texts) : rules_.change(original_, texts);
     showResult(this, result);
     if (!result.done())
         return;
@@ -229,7 +230,7 @@ void TDictionaryFm::cancelClick()
 {
     if (mode_ == Mode::Browsing)
         return;
-    const QString keep = mode_ == Mode::Editing ? originalName_ : QString();
+    const QString keep = mode_ == Mode::Editing ? original_.name() : QString();
     setMode(Mode::Browsing);
     fillGrid(keep);
 }
@@ -239,10 +240,10 @@ void TDictionaryFm::deleteClick()
     const int at = currentRow();
     if (mode_ != Mode::Browsing || at < 0)
         return;
-    const QString name = rows_[at].value(0);
-    if (!confirmResult(this, rules_.removeCheck(name)))
+    const DictionaryRow row = rows_[at];
+    if (!confirmResult(this, rules_.removeCheck(row)))
         return;
-    const RuleResult result = rules_.remove(name);
+    const RuleResult result = rules_.remove(row);
     showResult(this, result);
     if (result.done())
         reload();

@@ -47,8 +47,8 @@ private:
 
     DictionaryRules rules_;
     Mode mode_ = Mode::Browsing;
-    QList<QStringList> rows_;
-    QString originalName_;
+    QList<DictionaryRow> rows_;
+    DictionaryRow original_; // the row being edited, as read
 
     QTableWidget* grid_;
     QList<QLineEdit*> fields_;

@@ -2,6 +2,7 @@
 
 #include "ReaderFormParts.h"
 #include "data/Database.h"
+#include "widgets/ResultMessages.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -94,7 +95,9 @@ void TRdAddFm::InitialData()
 void TRdAddFm::Button1Click()
 {
     const ReaderFields f = fields();
-    if (!rules_.registerReader(f, this))
+    const RuleResult result = rules_.registerReader(f);
+    showResult(this, result);
+    if (!result.done())
         return;
     emit saved(f.number.trimmed());
     if (clearAfterSaveCheck_->isChecked())

@@ -3,6 +3,7 @@
 #include "ReaderFormParts.h"
 #include "data/Database.h"
 #include "widgets/Messenger.h"
+#include "widgets/ResultMessages.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -148,7 +149,9 @@ void TRdEditFm::saveClick()
     if (!loaded_)
         return;
     const ReaderFields f = fields();
-    if (!rules_.saveEdit(*loaded_, f, registeredAt(), this))
+    const RuleResult result = rules_.saveEdit(*loaded_, f, registeredAt());
+    showResult(this, result);
+    if (!result.done())
         return;
     emit saved(f.number.trimmed());
     close();

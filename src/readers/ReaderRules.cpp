@@ -4,7 +4,6 @@
 #include "data/Database.h"
 #include "data/Schema.h"
 #include "data/TextHelpers.h"
-#include "widgets/Messenger.h"
 
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -117,14 +116,8 @@ QString ReaderRules::missing(const ReaderFields& f)
     return {};
 }
 
-std::optional<ReaderFields> ReaderRules::toStore(const ReaderFields& typed,
-                                                 const ReaderFields& hidden, QWidget* parent) const
+ReaderFields ReaderRules::toStore(const ReaderFields& typed, const ReaderFields& hidden) const
 {
-    const QString refused = missing(typed);
-    if (!refused.isEmpty()) {
-        Messenger::instance().information(parent, refused);
-        return std::nullopt;
-    }
     ReaderFields f = typed;
     if (!showsClass())
         f.className = hidden.className;
@@ -133,13 +126,11 @@ std::optional<ReaderFields> ReaderRules::toStore(const ReaderFields& typed,
     return f;
 }
 
-bool ReaderRules::registerReader(const ReaderFields& typed, QWidget* parent) const
+RuleResult ReaderRules::registerReader(const ReaderFields& typed) const
 {
-    Messenger& m = Messenger::instance();
-    const std::optional<ReaderFields> checked = toStore(typed, ReaderFields(), parent);
-    if (!checked)
-        return false;
-    const ReaderFields& f = *checked;
+    if (const QString refused = missing(typed); !refused.isEmpty())
+        return RuleResult::refused(refused);
+    const ReaderFields f = toStore(typed, ReaderFields());
 
     QStringList columns;
     QVariantList values;
@@ -175,11 +166,9 @@ bool ReaderRules::registerReader(const ReaderFields& typed, QWidget* parent) con
                      QVariant::fromValue(fee), state_.OperatorName});
         });
     } catch (const DbError& e) {
-        m.error(parent, e.message());
-        return false;
+        return RuleResult::failed(e.message());
     }
-    m.information(parent, ReaderText::Saved);
-    return true;
+    return RuleResult::written({ReaderText::Saved});
 }
 
 std::optional<ReaderRecord> ReaderRules::load(const QString& number) const
@@ -217,15 +206,13 @@ std::optional<ReaderRecord> ReaderRules::load(const QString& number) const
     return r;
 }
 
-bool ReaderRules::saveEdit(const ReaderRecord& loaded, const ReaderFields& typed,
-                           const QDateTime& registeredAt, QWidget* parent) const
+RuleResult ReaderRules::saveEdit(const ReaderRecord& loaded, const ReaderFields& typed,
+                                 const QDateTime& registeredAt) const
 {
-    Messenger& m = Messenger::instance();
+    if (const QString refused = missing(typed); !refused.isEmpty())
+        return RuleResult::refused(refused);
     // Hidden fields keep what the row holds.
-    const std::optional<ReaderFields> checked = toStore(typed, loaded.fields, parent);
-    if (!checked)
-        return false;
-    const ReaderFields& f = *checked;
+    const ReaderFields f = toStore(typed, loaded.fields);
 
     QStringList sets;
     QVariantList values;
@@ -244,19 +231,16 @@ bool ReaderRules::saveEdit(const ReaderRecord& loaded, const ReaderFields& typed
         values << dateTimeOrNull(registeredAt);
     }
     if (sets.isEmpty())
-        return true;
+        return RuleResult::written();
     values << loaded.fields.number;
     try {
         const int rows = db_.execute(QStringLiteral("update 读者库 set %1 where 读者编号 = ?")
                                          .arg(sets.join(QStringLiteral(", "))),
                                      values);
-        if (rows == 0) {
-            m.information(parent, ReaderText::gone(loaded.fields.number));
-            return false;
-        }
+        if (rows == 0)
+            return RuleResult::refused(ReaderText::gone(loaded.fields.number));
     } catch (const DbError& e) {
-        m.error(parent, e.message());
-        return false;
+        return RuleResult::failed(e.message());
     }
-    return true;
+    return RuleResult::written();
 }

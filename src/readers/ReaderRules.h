@@ -1,9 +1,11 @@
 // The rules of reader registration and editing: the defaults of a new reader, the lists
-// the drop-downs offer, the checks, and the writes. Messages go through the Messenger.
+// the drop-downs offer, the checks, and the writes. What happened comes back as a result
+// with its message texts; the screens show them.
 #pragma once
 
 #include "data/LoginState.h"
 #include "data/Money.h"
+#include "data/RuleResult.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -12,7 +14,6 @@
 #include <optional>
 
 class Database;
-class QWidget;
 
 // What the operator types about a reader, as typed (untrimmed).
 struct ReaderFields
@@ -83,21 +84,23 @@ public:
     static QString missing(const ReaderFields& fields);
 
     // Registers a new reader and, when the library charges an opening fee, its income row,
-    // both in one transaction. Shows "保存完毕" or the refusal; true when saved.
-    bool registerReader(const ReaderFields& fields, QWidget* parent = nullptr) const;
+    // both in one transaction. Done with "保存完毕", Refused when a mandatory field is empty,
+    // or Failed with the database's text.
+    RuleResult registerReader(const ReaderFields& fields) const;
 
     // The reader with this number; nullopt when there is none. Throws DbError.
     std::optional<ReaderRecord> load(const QString& number) const;
     // Writes the columns the operator changed, to the row that was loaded as loaded; the
-    // counters and the balance, which the desk changes, are never written. True when saved.
-    bool saveEdit(const ReaderRecord& loaded, const ReaderFields& edited,
-                  const QDateTime& registeredAt, QWidget* parent = nullptr) const;
+    // counters and the balance, which the desk changes, are never written. Done (with no
+    // message) when saved or when nothing changed; Refused when a mandatory field is empty
+    // or the reader has gone; Failed with the database's text.
+    RuleResult saveEdit(const ReaderRecord& loaded, const ReaderFields& edited,
+                        const QDateTime& registeredAt) const;
 
 private:
-    // The fields to write: nullopt (after showing why) when a mandatory one is empty;
-    // class and faculty, when the settings hide them, are taken from hidden.
-    std::optional<ReaderFields> toStore(const ReaderFields& typed, const ReaderFields& hidden,
-                                        QWidget* parent) const;
+    // The fields to write (the mandatory ones checked by missing() first); class and
+    // faculty, when the settings hide them, are taken from hidden.
+    ReaderFields toStore(const ReaderFields& typed, const ReaderFields& hidden) const;
     QStringList firstColumn(const QString& table) const;
     bool hasColumn(const QString& table, const QString& column) const;
 

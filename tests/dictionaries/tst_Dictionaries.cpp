@@ -40,6 +40,15 @@ int countNamed(const Database& db, const DictionaryTable& t, const QString& name
         .toInt();
 }
 
+// The first row whose first column holds name, as the editor reads it.
+DictionaryRow rowNamed(const DictionaryRules& rules, const QString& name)
+{
+    for (const DictionaryRow& row : rules.rows())
+        if (row.name() == name)
+            return row;
+    return {};
+}
+
 void addEngines()
 {
     QTest::addColumn<int>("engine");
@@ -115,7 +124,8 @@ private slots:
         RecordingMessenger messages;
         DictionaryRules rules(lib.db(), t);
         // texts is the question asked, or the refusal shown instead of it.
-        const RuleResult check = rules.removeCheck(target);
+        const DictionaryRow row = rowNamed(rules, target);
+        const RuleResult check = rules.removeCheck(row);
         const bool asks = check.status == RuleResult::Confirm;
         QCOMPARE(asks ? QStringList{check.question} : check.messages, texts);
         if (asks) {
@@ -128,7 +138,7 @@ private slots:
         // The screen deletes after Yes; the delete itself keeps to the rule whatever the
         // screen lets through.
         if (!asks || answer) {
-            const RuleResult removed = rules.remove(target);
+            const RuleResult removed = rules.remove(row);
             QCOMPARE(removed.done(), deleted);
             QCOMPARE(removed.messages, deleted ? QStringList() : check.messages);
         }
@@ -148,21 +158,22 @@ private slots:
         const DictionaryTable& t = Dictionaries::PlaceUt();
         fillTable(lib.db(), t, {QStringLiteral("甲"), QStringLiteral("乙")});
         DictionaryRules rules(lib.db(), t);
-        QCOMPARE(rules.removeCheck(QStringLiteral("甲")).status, RuleResult::Confirm);
+        const DictionaryRow first = rowNamed(rules, QStringLiteral("甲"));
+        QCOMPARE(rules.removeCheck(first).status, RuleResult::Confirm);
         // The question is where the operator hesitates: the other row goes then.
         lib.db().execute(QStringLiteral("delete from 存放位置 where 存放位置名 = ?"),
                          {QStringLiteral("乙")});
-        const RuleResult removed = rules.remove(QStringLiteral("甲"));
+        const RuleResult removed = rules.remove(first);
         QCOMPARE(removed.status, RuleResult::Refused);
         QCOMPARE(removed.messages, QStringList{QStringLiteral("至少留有一个！！")});
         QCOMPARE(countNamed(lib.db(), t, QStringLiteral("甲")), 1);
 
         // A row another desk deleted meanwhile is nothing to report.
         fillTable(lib.db(), t, {QStringLiteral("甲"), QStringLiteral("乙")});
-        QCOMPARE(rules.removeCheck(QStringLiteral("甲")).status, RuleResult::Confirm);
+        QCOMPARE(rules.removeCheck(first).status, RuleResult::Confirm);
         lib.db().execute(QStringLiteral("delete from 存放位置 where 存放位置名 = ?"),
                          {QStringLiteral("甲")});
-        const RuleResult vanished = rules.remove(QStringLiteral("甲"));
+        const RuleResult vanished = rules.remove(first);
         QCOMPARE(vanished.status, RuleResult::Nothing);
         QVERIFY(vanished.messages.isEmpty());
         QCOMPARE(countNamed(lib.db(), t, QStringLiteral("乙")), 1);
@@ -216,8 +227,8 @@ private slots:
         RecordingMessenger messages;
         DictionaryRules rules(lib.db(), t);
         QCOMPARE(rules.nameLocked(original), original == QStringLiteral("普通"));
-        const QList<QStringList> before = rules.rows();
-        const RuleResult result = rules.change(original, fields);
+        const QList<DictionaryRow> before = rules.rows();
+        const RuleResult result = rules.change(rowNamed(rules, original), fields);
         const bool written = result.done();
         QCOMPARE(written, message.isEmpty());
         if (!written)
@@ -229,9 +240,8 @@ private slots:
             return;
         }
         QCOMPARE(countNamed(lib.db(), t, fields.first()), 1);
-        const QStringList cols = rules.columns();
-        for (const QStringList& row : rules.rows())
-            if (row.first() == fields.first())
+        for (const DictionaryRow& row : rules.rows())
+            if (row.name() == fields.first())
                 QCOMPARE(rules.fieldTexts(row), fields);
         if (fields.first() != original)
             QCOMPARE(countNamed(lib.db(), t, original), 0);
@@ -300,8 +310,8 @@ private slots:
         QCOMPARE(int(rules.rows().size()), before + (message.isEmpty() ? 1 : 0));
         // The same check guards a change of an existing row.
         if (!message.isEmpty() && fields.first().trimmed() != QStringLiteral("人民币")) {
-            const QString first = rules.rows().first().first();
-            const QList<QStringList> rowsBefore = rules.rows();
+            const DictionaryRow first = rules.rows().first();
+            const QList<DictionaryRow> rowsBefore = rules.rows();
             const RuleResult changed = rules.change(first, fields);
             QCOMPARE(changed.status, RuleResult::Refused);
             QCOMPARE(changed.messages.size(), 1);
@@ -333,14 +343,15 @@ private slots:
         QCOMPARE(DbValue::toMoney(q.value(2)), Money::fromUnits(125));
 
         QVERIFY(readers
-                    .change(QStringLiteral("教师"), {QStringLiteral("教工"), QStringLiteral("45"),
-                                                     QStringLiteral("8"), QStringLiteral("1.25")})
+                    .change(rowNamed(readers, QStringLiteral("教师")),
+                            {QStringLiteral("教工"), QStringLiteral("45"), QStringLiteral("8"),
+                             QStringLiteral("1.25")})
                     .done());
         QCOMPARE(countNamed(db, Dictionaries::RdKindUt(), QStringLiteral("教师")), 0);
         QStringList shown;
-        for (const QStringList& row : readers.rows())
-            if (row.first() == QStringLiteral("教工"))
-                shown = row;
+        for (const DictionaryRow& row : readers.rows())
+            if (row.name() == QStringLiteral("教工"))
+                shown = row.texts;
         QCOMPARE(shown, (QStringList{QStringLiteral("教工"), QStringLiteral("45"),
                                      QStringLiteral("8"), QStringLiteral("1.25")}));
 
@@ -348,7 +359,7 @@ private slots:
         DictionaryRules pubs(db, Dictionaries::PubUt());
         db.execute(QStringLiteral("insert into 出版社名 (出版社名, ISBN, 出版地) values (?, ?, ?)"),
                    {QStringLiteral("科学出版社"), QStringLiteral("7-03"), QStringLiteral("北京")});
-        QVERIFY(pubs.change(QStringLiteral("科学出版社"),
+        QVERIFY(pubs.change(rowNamed(pubs, QStringLiteral("科学出版社")),
                             {QStringLiteral("科学出版社"), QStringLiteral("7-030")})
                     .done());
         q = db.query(QStringLiteral("select ISBN, 出版地 from 出版社名 where 出版社名 = ?"),
@@ -361,11 +372,11 @@ private slots:
                               QStringLiteral("出版地")}));
 
         // A row another desk deleted meanwhile cannot be changed.
+        const DictionaryRow staff = rowNamed(readers, QStringLiteral("教工"));
         db.execute(QStringLiteral("delete from 读者类别 where 类别名 = ?"),
                    {QStringLiteral("教工")});
-        const RuleResult gone =
-            readers.change(QStringLiteral("教工"), {QStringLiteral("教工"), QStringLiteral("1"),
-                                                    QStringLiteral("1"), QStringLiteral("0")});
+        const RuleResult gone = readers.change(staff, {QStringLiteral("教工"), QStringLiteral("1"),
+                                                       QStringLiteral("1"), QStringLiteral("0")});
         QCOMPARE(gone.status, RuleResult::Refused);
         QCOMPARE(gone.messages, QStringList{QStringLiteral("\"教工\"已不存在！")});
         QVERIFY(messages.shown.isEmpty());
@@ -382,17 +393,118 @@ private slots:
         RecordingMessenger messages;
         DictionaryRules secrets(lib.db(), Dictionaries::SecretLevelUt());
         QVERIFY(secrets.add({QStringLiteral("秘密")}).done());
-        QCOMPARE(secrets.removeCheck(QStringLiteral("秘密")).question,
-                 QStringLiteral("您是否要删除\" 秘密\""));
-        QVERIFY(secrets.remove(QStringLiteral("秘密")).done());
+        const DictionaryRow secret = rowNamed(secrets, QStringLiteral("秘密"));
+        QCOMPARE(secrets.removeCheck(secret).question, QStringLiteral("您是否要删除\" 秘密\""));
+        QVERIFY(secrets.remove(secret).done());
         // The last row: refused by the check and by the delete's own condition.
-        for (const RuleResult& kept : {secrets.removeCheck(QStringLiteral("公开")),
-                                       secrets.remove(QStringLiteral("公开"))}) {
+        const DictionaryRow open = rowNamed(secrets, QStringLiteral("公开"));
+        for (const RuleResult& kept : {secrets.removeCheck(open), secrets.remove(open)}) {
             QCOMPARE(kept.status, RuleResult::Refused);
             QCOMPARE(kept.messages, QStringList{QStringLiteral("至少留有一个！！")});
         }
         QVERIFY(messages.shown.isEmpty());
-        QCOMPARE(secrets.rows(), QList<QStringList>{QStringList{QStringLiteral("公开")}});
+        QCOMPARE(secrets.rows(), QList<DictionaryRow>{open});
+    }
+
+    // Rows that share a name (a publisher under two ISBN prefixes, rows stored before names
+    // were checked, rows equal in every column) are deleted and changed one at a time.
+    void rowsOfOneName_data() { addEngines(); }
+    void rowsOfOneName()
+    {
+        QFETCH(int, engine);
+        TUSHU_REQUIRE_ENGINE(engine);
+        TestLibrary lib(TestLibrary::Engine(engine), false, false);
+        QVERIFY2(lib.ok(), qPrintable(lib.error()));
+        const Database& db = lib.db();
+        RecordingMessenger messages;
+        auto column = [&](const QString& sql, const QVariantList& values) {
+            QStringList out;
+            QSqlQuery q = db.query(sql, values);
+            while (q.next())
+                out << DbValue::toText(q.value(0));
+            return out;
+        };
+        const QString a = QStringLiteral("甲");
+
+        // Two rows equal in every column are two rows: one of them goes, one stays.
+        const DictionaryTable& places = Dictionaries::PlaceUt();
+        DictionaryRules placeRules(db, places);
+        fillTable(db, places, {a, a});
+        const DictionaryRow twin = rowNamed(placeRules, a);
+        QCOMPARE(placeRules.removeCheck(twin).question, QStringLiteral("您是否要删除\" 甲\""));
+        QVERIFY(placeRules.remove(twin).done());
+        QCOMPARE(countNamed(db, places, a), 1);
+        QCOMPARE(placeRules.removeCheck(twin).messages,
+                 QStringList{QStringLiteral("至少留有一个！！")});
+        QCOMPARE(placeRules.remove(twin).status, RuleResult::Refused);
+        QCOMPARE(countNamed(db, places, a), 1);
+        fillTable(db, places, {a, a});
+        QVERIFY(placeRules.change(twin, {QStringLiteral("乙")}).done());
+        QCOMPARE(countNamed(db, places, a), 1);
+        QCOMPARE(countNamed(db, places, QStringLiteral("乙")), 1);
+
+        // Two reader categories of one name with their own rules; the amounts are ones a
+        // double does not hold exactly.
+        const QString student = QStringLiteral("学生");
+        const QString insertKind = QStringLiteral(
+            "insert into 读者类别 (类别名, 借阅天数, 借阅数量限制, 租金) values (?, ?, ?, ?)");
+        db.execute(insertKind, {student, 30, 5, QVariant::fromValue(*Money::parse("99999.9999"))});
+        db.execute(insertKind, {student, 60, 2, QVariant::fromValue(*Money::parse("0.0001"))});
+        DictionaryRules kinds(db, Dictionaries::RdKindUt());
+        auto kindWithDays = [&](const QString& days) {
+            for (const DictionaryRow& row : kinds.rows())
+                if (row.name() == student && row.texts.value(1) == days)
+                    return row;
+            return DictionaryRow{};
+        };
+        const QString daysOfStudents =
+            QStringLiteral("select 借阅天数 from 读者类别 where 类别名 = ? order by 借阅天数");
+        const DictionaryRow sixty = kindWithDays(QStringLiteral("60"));
+        QCOMPARE(sixty.texts.value(3), QStringLiteral("0.0001"));
+        QVERIFY(kinds
+                    .change(sixty, {student, QStringLiteral("45"), QStringLiteral("2"),
+                                    QStringLiteral("0.0001")})
+                    .done());
+        QCOMPARE(column(daysOfStudents, {student}), (QStringList{"30", "45"}));
+        QCOMPARE(kindWithDays(QStringLiteral("30")).texts,
+                 (QStringList{student, "30", "5", "99999.9999"}));
+        QVERIFY(kinds.remove(kindWithDays(QStringLiteral("30"))).done());
+        QCOMPARE(column(daysOfStudents, {student}), QStringList{"45"});
+        // A row another desk changed since it was read is not overwritten.
+        const DictionaryRow stale = kindWithDays(QStringLiteral("45"));
+        db.execute(QStringLiteral("update 读者类别 set 借阅天数 = 50 where 类别名 = ?"), {student});
+        const RuleResult lost = kinds.change(
+            stale, {student, QStringLiteral("7"), QStringLiteral("1"), QStringLiteral("0")});
+        QCOMPARE(lost.status, RuleResult::Refused);
+        QCOMPARE(lost.messages, QStringList{QStringLiteral("\"学生\"已不存在！")});
+        QCOMPARE(column(daysOfStudents, {student}), QStringList{"50"});
+
+        // One publisher under several ISBN prefixes; the same name and prefix twice is refused.
+        const QString pub = QStringLiteral("人民邮电出版社");
+        db.execute(QStringLiteral("insert into 出版社名 (出版社名, ISBN) values (?, ?)"),
+                   {pub, QStringLiteral("7-5006")});
+        DictionaryRules pubs(db, Dictionaries::PubUt());
+        QVERIFY(pubs.add({pub, QStringLiteral("7-5115")}).done());
+        const RuleResult twice = pubs.add({pub, QStringLiteral("7-115")});
+        QCOMPARE(twice.messages, QStringList{QStringLiteral("\"人民邮电出版社\"已经存在！")});
+        auto pubWithIsbn = [&](const QString& isbn) {
+            for (const DictionaryRow& row : pubs.rows())
+                if (row.name() == pub && row.texts.value(1) == isbn)
+                    return row;
+            return DictionaryRow{};
+        };
+        const QString pubRows = QStringLiteral(
+            "select ISBN || '/' || coalesce(出版地, '') from 出版社名 where 出版社名 = ? "
+            "order by ISBN");
+        QVERIFY(pubs.change(pubWithIsbn(QStringLiteral("7-5006")), {pub, QStringLiteral("7-5007")})
+                    .done());
+        QCOMPARE(column(pubRows, {pub}), (QStringList{"7-115/北京", "7-5007/", "7-5115/"}));
+        const RuleResult onto =
+            pubs.change(pubWithIsbn(QStringLiteral("7-5007")), {pub, QStringLiteral("7-115")});
+        QCOMPARE(onto.messages, twice.messages);
+        QVERIFY(pubs.remove(pubWithIsbn(QStringLiteral("7-5115"))).done());
+        QCOMPARE(column(pubRows, {pub}), (QStringList{"7-115/北京", "7-5007/"}));
+        QVERIFY(messages.shown.isEmpty());
     }
 };
 TUSHU_TEST(DictionaryRulesTest)
@@ -480,6 +592,9 @@ private slots:
         QTest::newRow("protected name")
             << rd << QStringList{QStringLiteral("普通"), QStringLiteral("学生")} << true
             << information << QStringList{QStringLiteral("(普通)不能删除！")} << 2;
+        QTest::newRow("two rows of one name")
+            << place << QStringList{QStringLiteral("学生"), QStringLiteral("学生")} << true
+            << confirm << question << 1;
         QTest::newRow("last row") << place << QStringList{QStringLiteral("学生")} << true
                                   << information << QStringList{QStringLiteral("至少留有一个！！")}
                                   << 1;

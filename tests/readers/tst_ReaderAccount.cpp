@@ -1,3 +1,5 @@
+#include "../common/Code39Reader.h"
+#include "../common/PdfText.h"
 #include "../common/RecordingMessenger.h"
 #include "../common/TestLibrary.h"
 #include "../common/TestMain.h"
@@ -11,6 +13,7 @@
 #include "readers/RdSearchUt.h"
 #include "readers/ReaderAccount.h"
 #include "readers/ReaderRules.h"
+#include "report/ReportPreview.h"
 #include "widgets/DataGrid.h"
 
 #include <QAction>
@@ -22,6 +25,7 @@
 #include <QRadioButton>
 #include <QSqlQuery>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QUuid>
 
@@ -482,6 +486,80 @@ private slots:
         QVERIFY(q.value(1).isNull());
         QVERIFY(q.value(2).isNull());
         QCOMPARE(q.value(3).toString(), QStringLiteral("123"));
+    }
+
+    // "借阅证" prints a card for each reader listed: read back from the PDF, the bars carry
+    // the reader's number, and the card shows the library, the name, the category and the
+    // back text.
+    void libraryCardsCarryTheListedReaders_data() { addEngines(); }
+    void libraryCardsCarryTheListedReaders()
+    {
+        QFETCH(int, engine);
+        TUSHU_REQUIRE_ENGINE(engine);
+        Library l(engine);
+        QVERIFY2(l.lib.ok(), qPrintable(l.lib.error()));
+        LoginState::instance().settings.图书馆名 = QStringLiteral("东方红图书馆");
+        LoginState::instance().settings.显示班级 = true;
+        const QString back = QStringLiteral("遗失请及时挂失");
+        l.db().execute(QStringLiteral("update 系统设置 set 借阅证背面文字 = ?"), {back});
+        const QString klass = QStringLiteral("三年二班");
+        struct Card
+        {
+            QString number, name, category, klass;
+        };
+        const QList<Card> readers{
+            {QStringLiteral("R2026-001"), QStringLiteral("张三"), QStringLiteral("学生"), klass},
+            {QStringLiteral("R2026-002"), QStringLiteral("李四"), QStringLiteral("教师"), klass},
+            {QStringLiteral("T17"), QStringLiteral("王五"), QStringLiteral("普通"), klass},
+            {QStringLiteral("X-5.2"), QStringLiteral("赵六"), QStringLiteral("学生"), klass},
+            {QStringLiteral("R2026-999"), QStringLiteral("钱七"), QStringLiteral("研究生"),
+             QStringLiteral("四年一班")},
+        };
+        for (const Card& c : readers) {
+            addReader(l.db(), c.number, c.name);
+            l.db().execute(
+                QStringLiteral("update 读者库 set 类别 = ?, 班级 = ? where 读者编号 = ?"),
+                {c.category, c.klass, c.number});
+        }
+
+        TRdSearchFm screen;
+        screen.show();
+        screen.findChild<QComboBox*>(QStringLiteral("columnBox"))
+            ->setCurrentText(QStringLiteral("班级"));
+        screen.findChild<QLineEdit*>(QStringLiteral("valueEdit"))->setText(klass);
+        screen.findChild<QRadioButton*>(QStringLiteral("exactButton"))->setChecked(true);
+        screen.findChild<QAction*>(QStringLiteral("searchAction"))->trigger();
+        QCOMPARE(screen.grid()->rowCount(), 4);
+
+        PreparedReport printed;
+        setReportPreviewHook([&](const PreparedReport& p) { printed = p; });
+        screen.findChild<QAction*>(QStringLiteral("cardsAction"))->trigger();
+        setReportPreviewHook({});
+        QVERIFY(l.messenger.shown.isEmpty());
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("cards.pdf"));
+        QString error;
+        QVERIFY2(printed.exportPdf(pdf, &error), qPrintable(error));
+
+        QStringList numbers;
+        const QList<QImage> pages = pdfPages(pdf, 400, &error);
+        QVERIFY2(!pages.isEmpty(), qPrintable(error));
+        for (const QImage& page : pages)
+            numbers << code39Texts(page);
+        numbers.sort();
+        QCOMPARE(numbers, (QStringList{"R2026-001", "R2026-002", "T17", "X-5.2"}));
+
+        const QString text = pdfText(pdf);
+        QCOMPARE(text.count(QStringLiteral("东方红图书馆")), 4);
+        QCOMPARE(text.count(back), 4);
+        for (const Card& c : readers) {
+            const bool listed = c.klass == klass;
+            QCOMPARE(text.contains(QStringLiteral("姓名:") + c.name), listed);
+            QCOMPARE(text.contains(c.number), listed);
+            if (listed)
+                QVERIFY2(text.contains(QStringLiteral("类别:") + c.category), qPrintable(text));
+        }
+        QVERIFY(!text.contains(QStringLiteral("研究生")));
     }
 };
 

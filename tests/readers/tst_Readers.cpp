@@ -103,8 +103,11 @@ private slots:
         RecordingMessenger messages;
         ReaderRules rules(lib.db());
 
-        QVERIFY(rules.registerReader(reader(QStringLiteral(" R9001 "), QStringLiteral("王小明"))));
-        QCOMPARE(messages.texts(), QStringList{QStringLiteral("保存完毕")});
+        const RuleResult saved =
+            rules.registerReader(reader(QStringLiteral(" R9001 "), QStringLiteral("王小明")));
+        QCOMPARE(saved.status, RuleResult::Done);
+        QCOMPARE(saved.messages, QStringList{QStringLiteral("保存完毕")});
+        QVERIFY(messages.shown.isEmpty());
 
         QSqlQuery q = lib.db().query(QStringLiteral("select * from 读者库 where 读者编号 = ?"),
                                      {QStringLiteral("R9001")});
@@ -158,14 +161,14 @@ private slots:
         LoginState::instance().settings.开户费 = Money::fromYuan(10);
         RecordingMessenger messages;
         ReaderRules rules(lib.db());
-        QVERIFY(rules.registerReader(reader(QStringLiteral("R1"), QStringLiteral("张三"))));
-        messages.clear();
+        QVERIFY(rules.registerReader(reader(QStringLiteral("R1"), QStringLiteral("张三"))).done());
 
         // A number that exists is refused by the database's key: no second reader, no fee.
-        QVERIFY(!rules.registerReader(reader(QStringLiteral("R1 "), QStringLiteral("李四"))));
-        QCOMPARE(messages.shown.size(), 1);
-        QCOMPARE(messages.shown.first().kind, QStringLiteral("error"));
-        QVERIFY(!messages.lastText().isEmpty());
+        const RuleResult twice =
+            rules.registerReader(reader(QStringLiteral("R1 "), QStringLiteral("李四")));
+        QCOMPARE(twice.status, RuleResult::Failed);
+        QCOMPARE(twice.messages.size(), 1);
+        QVERIFY(!twice.messages.first().isEmpty());
         QCOMPARE(count(lib.db(), QStringLiteral("select count(*) from 读者库")), 1);
         QCOMPARE(lib.db().scalar(QStringLiteral("select 读者姓名 from 读者库")).toString(),
                  QStringLiteral("张三"));
@@ -173,9 +176,11 @@ private slots:
 
         // When the fee row cannot be written, the reader is not registered either.
         lib.db().execute(QStringLiteral("drop table 收入"));
-        messages.clear();
-        QVERIFY(!rules.registerReader(reader(QStringLiteral("R2"), QStringLiteral("王五"))));
-        QCOMPARE(messages.shown.first().kind, QStringLiteral("error"));
+        const RuleResult noFee =
+            rules.registerReader(reader(QStringLiteral("R2"), QStringLiteral("王五")));
+        QCOMPARE(noFee.status, RuleResult::Failed);
+        QCOMPARE(noFee.messages.size(), 1);
+        QVERIFY(messages.shown.isEmpty());
         QCOMPARE(count(lib.db(), QStringLiteral("select count(*) from 读者库 where 读者编号 = ?"),
                        {QStringLiteral("R2")}),
                  0);
@@ -202,8 +207,10 @@ private slots:
         RecordingMessenger messages;
         ReaderFields f = reader(number, name);
         f.category = category;
-        QVERIFY(!ReaderRules(lib.db()).registerReader(f));
-        QCOMPARE(messages.texts(), QStringList{QStringLiteral("字体加重的项目必须填写!")});
+        const RuleResult refused = ReaderRules(lib.db()).registerReader(f);
+        QCOMPARE(refused.status, RuleResult::Refused);
+        QCOMPARE(refused.messages, QStringList{QStringLiteral("字体加重的项目必须填写!")});
+        QVERIFY(messages.shown.isEmpty());
         QCOMPARE(count(lib.db(), QStringLiteral("select count(*) from 读者库")), 0);
     }
 
@@ -238,7 +245,7 @@ private slots:
         ReaderFields f = reader(QStringLiteral("R1"), QStringLiteral("张三"));
         f.className = QStringLiteral("三年二班");
         f.faculty = QStringLiteral("数学系");
-        QVERIFY(ReaderRules(lib.db()).registerReader(f));
+        QVERIFY(ReaderRules(lib.db()).registerReader(f).done());
         QSqlQuery q = lib.db().query(QStringLiteral("select 班级, 院系 from 读者库"));
         QVERIFY(q.next());
         QCOMPARE(DbValue::toText(q.value(0)), showClass ? f.className : QString());
@@ -340,8 +347,9 @@ private slots:
         TestLibrary lib{TestLibrary::Engine(engine)};
         QVERIFY2(lib.ok(), qPrintable(lib.error()));
         RecordingMessenger messages;
-        QVERIFY(ReaderRules(lib.db()).registerReader(
-            reader(QStringLiteral("R1"), QStringLiteral("张三"))));
+        QVERIFY(ReaderRules(lib.db())
+                    .registerReader(reader(QStringLiteral("R1"), QStringLiteral("张三")))
+                    .done());
         OtherDesk desk(lib);
         QVERIFY2(desk.ok, qPrintable(desk.error));
 
@@ -363,7 +371,7 @@ private slots:
         line(&form, "phoneEdit")->setText(QStringLiteral(" 12345 "));
         form.show();
         form.saveClick();
-        QCOMPARE(messages.texts(), QStringList{QStringLiteral("保存完毕")});
+        QCOMPARE(messages.texts(), QStringList());
         QVERIFY(!form.isVisible());
 
         QSqlQuery q =
@@ -392,8 +400,9 @@ private slots:
         TestLibrary lib;
         QVERIFY2(lib.ok(), qPrintable(lib.error()));
         RecordingMessenger messages;
-        QVERIFY(ReaderRules(lib.db()).registerReader(
-            reader(QStringLiteral("R1"), QStringLiteral("张三"))));
+        QVERIFY(ReaderRules(lib.db())
+                    .registerReader(reader(QStringLiteral("R1"), QStringLiteral("张三")))
+                    .done());
         auto* form = new TRdEditFm(QStringLiteral("R1"));
         form->setAttribute(Qt::WA_DeleteOnClose);
         form->show();
@@ -418,9 +427,9 @@ private slots:
         QVERIFY2(lib.ok(), qPrintable(lib.error()));
         RecordingMessenger messages;
         ReaderRules rules(lib.db());
-        QVERIFY(rules.registerReader(reader(QStringLiteral("R1"), QStringLiteral("张三"))));
-        QVERIFY(rules.registerReader(reader(QStringLiteral("R2"), QStringLiteral("李四"))));
-        messages.clear();
+        QVERIFY(rules.registerReader(reader(QStringLiteral("R1"), QStringLiteral("张三"))).done());
+        QVERIFY(rules.registerReader(reader(QStringLiteral("R2"), QStringLiteral("李四"))).done());
+        QVERIFY(messages.shown.isEmpty());
 
         // Another reader's number is refused by the key; the screen stays open.
         TRdEditFm form(QStringLiteral("R1"));
@@ -469,7 +478,7 @@ private slots:
         LoginState::instance().settings.显示班级 = true;
         ReaderFields f = reader(QStringLiteral("R1"), QStringLiteral("张三"));
         f.className = QStringLiteral("一班");
-        QVERIFY(ReaderRules(lib.db()).registerReader(f));
+        QVERIFY(ReaderRules(lib.db()).registerReader(f).done());
         LoginState::instance().settings.显示班级 = false;
         TRdEditFm form(QStringLiteral("R1"));
         line(&form, "classEdit")->setText(QStringLiteral("二班"));
