@@ -96,7 +96,13 @@ bool Database::openCopyOf(const Database& other, QString* error)
             *error = QStringLiteral("数据库没有连接.");
         return false;
     }
-    QSqlDatabase db = QSqlDatabase::cloneDatabase(other.handle(), name_);
+    return openCopyOf(other.name_, other.engine_, error);
+}
+
+bool Database::openCopyOf(const QString& otherConnection, DbEngine engine, QString* error)
+{
+    close();
+    QSqlDatabase db = QSqlDatabase::cloneDatabase(otherConnection, name_);
     if (!db.open()) {
         if (error)
             *error = errorText(db.lastError());
@@ -104,7 +110,7 @@ bool Database::openCopyOf(const Database& other, QString* error)
         close();
         return false;
     }
-    engine_ = other.engine_;
+    engine_ = engine;
     deskTimeouts_ = false; // long reads are not cut off
     return true;
 }
@@ -246,7 +252,8 @@ bool Database::connectionLost(const QSqlError& error) const
         const QVariant native = handle().driver()->handle();
         if (native.isValid() && qstrcmp(native.typeName(), "PGconn*") == 0) {
             PGconn* conn = *static_cast<PGconn* const*>(native.constData());
-            if (!conn || PQstatus(conn) == CONNECTION_BAD)
+            if (!conn || PQstatus(conn) == CONNECTION_BAD ||
+                PQtransactionStatus(conn) == PQTRANS_UNKNOWN)
                 return true;
             // A failure that carries no text at all: ask the connection whether it still
             // answers.
@@ -398,9 +405,24 @@ QSqlQuery Database::prepare(const QString& sql) const
     ensureConnected();
     QSqlQuery q(handle());
     q.setForwardOnly(true);
-    if (!q.prepare(sql))
-        throw DbError(errorText(q.lastError()));
-    return q;
+    if (q.prepare(sql))
+        return q;
+    const QSqlError e = q.lastError();
+    if (!connectionLost(e))
+        throw DbError(errorText(e));
+    // Found broken outside a transaction: reopen and prepare once more.
+    if (transactionDepth_ > 0)
+        throwLost(e, true);
+    QString reason;
+    if (!reconnect(&reason))
+        throw DbConnectionLost(QStringLiteral("无法连接数据库服务器: ") + reason);
+    QSqlQuery again(handle());
+    again.setForwardOnly(true);
+    if (again.prepare(sql))
+        return again;
+    if (connectionLost(again.lastError()))
+        throwLost(again.lastError(), false);
+    throw DbError(errorText(again.lastError()));
 }
 
 int Database::run(QSqlQuery& prepared, const QVariantList& values) const

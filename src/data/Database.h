@@ -75,6 +75,9 @@ public:
     // Opens a second connection to the same database as other (same driver and settings),
     // e.g. for a long read that must not be disturbed by the statements of the first.
     bool openCopyOf(const Database& other, QString* error);
+    // The same from another thread: other is named, never touched (Qt copies the settings of
+    // a connection by its name under its own lock).
+    bool openCopyOf(const QString& otherConnection, DbEngine engine, QString* error);
     void close();
     bool isOpen() const;
 

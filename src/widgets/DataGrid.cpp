@@ -2,6 +2,7 @@
 
 #include "data/Database.h"
 
+#include <QFutureWatcher>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
@@ -10,6 +11,8 @@
 #include <QSet>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
+#include <atomic>
 
 // ---- GridProxy ----------------------------------------------------------------------------
 
@@ -62,6 +65,31 @@ bool GridProxy::filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent)
     return true;
 }
 
+namespace {
+struct FooterResult
+{
+    GridModel::Aggregates aggregates;
+    QString error;
+};
+
+// A second connection sees the same rows: not so for an SQLite database in memory, which
+// exists only on its own connection.
+bool canAggregateApart(const Database& db)
+{
+    if (db.engine() != DbEngine::SQLite)
+        return true;
+    const QString name = db.handle().databaseName();
+    return !name.isEmpty() && name != QLatin1String(":memory:") &&
+           !name.startsWith(QLatin1String("file::memory:"));
+}
+} // namespace
+
+struct DataGrid::FooterJob
+{
+    QString key;
+    QFutureWatcher<FooterResult> watcher;
+};
+
 // ---- GridFooter ---------------------------------------------------------------------------
 
 // One line under the table with each footer text under its column.
@@ -85,7 +113,7 @@ protected:
         QTableView* view = grid_->view_;
         QHeaderView* header = view->horizontalHeader();
         const int x0 = view->viewport()->mapTo(grid_, QPoint(0, 0)).x() - x();
-        grid_->ensureFooter();
+        grid_->ensureFooterSoon();
         for (const DataGrid::FooterItem& item : grid_->footerItems_) {
             const int column = grid_->model_->fieldIndex(item.field);
             if (column < 0 || header->isSectionHidden(column))
@@ -101,6 +129,9 @@ private:
 };
 
 // ---- DataGrid -----------------------------------------------------------------------------
+
+// A footer still being computed is left to finish on its own connection.
+DataGrid::~DataGrid() = default;
 
 DataGrid::DataGrid(QWidget* parent)
     : QWidget(parent), model_(new GridModel(this)), proxy_(new GridProxy(this)),
@@ -199,7 +230,7 @@ bool DataGrid::isColumnShown(const QString& field) const
 void DataGrid::setFieldKind(const QString& field, FieldKind kind)
 {
     model_->setFieldKind(field, kind);
-    updateFooter();
+    invalidateFooter();
 }
 
 void DataGrid::applyColumns()
@@ -259,13 +290,13 @@ void DataGrid::setFilter(const QString& field, const QString& value)
     if (!value.isEmpty())
         model_->fetchAll();
     proxy_->setValueFilter(column, value);
-    updateFooter();
+    invalidateFooter();
 }
 
 void DataGrid::clearFilters()
 {
     proxy_->clearValueFilters();
-    updateFooter();
+    invalidateFooter();
 }
 
 void DataGrid::showHeaderFilterMenu(const QPoint& pos)
@@ -333,9 +364,19 @@ void DataGrid::invalidateFooter()
 
 void DataGrid::ensureFooter() const
 {
-    if (!footerStale_)
-        return;
-    const_cast<DataGrid*>(this)->updateFooter();
+    auto* self = const_cast<DataGrid*>(this);
+    if (footerJob_) {
+        footerJob_->watcher.waitForFinished();
+        self->finishFooterJob();
+    }
+    if (footerStale_)
+        self->updateFooter();
+}
+
+void DataGrid::ensureFooterSoon() const
+{
+    if (footerStale_ && !footerJob_)
+        const_cast<DataGrid*>(this)->updateFooter(true);
 }
 
 QString DataGrid::footerText(const QString& field) const
@@ -360,9 +401,10 @@ FieldSum DataGrid::footerSum(const QString& field) const
     return sum;
 }
 
-void DataGrid::updateFooter()
+void DataGrid::updateFooter(bool inBackground)
 {
     footerStale_ = false;
+    footerJob_.reset(); // a result for an earlier statement is no longer wanted
     if (footerItems_.isEmpty())
         return;
     // A sort runs the same statement in another order: its count and sums still hold.
@@ -383,35 +425,90 @@ void DataGrid::updateFooter()
             all.count = proxy_->rowCount();
             for (const QString& f : sumFields)
                 all.sums << footerSum(f);
+        } else if (const auto query = model_->aggregateQuery(sumFields);
+                   query && inBackground && canAggregateApart(*model_->database())) {
+            startFooterJob(key, *query);
+            return;
         } else {
             all = model_->statementAggregates(sumFields);
         }
-        int next = 0;
-        for (FooterItem& item : footerItems_) {
-            if (item.count) {
-                item.text = QString::number(all.count);
-                continue;
-            }
-            const FieldSum sum = all.sums.value(next++);
-            if (item.format == FooterFormat::WholeNumber && !sum.isEmpty()) {
-                const Money m = sum.kind() == FieldKind::Money
-                                    ? sum.money()
-                                    : Money::fromVariant(sum.value()).value_or(Money());
-                // Half away from zero, in whole yuan.
-                const qint64 u = m.units();
-                const qint64 half = Money::kScale / 2;
-                item.text = QString::number(u >= 0 ? (u + half) / Money::kScale
-                                                   : (u - half) / Money::kScale);
-            } else {
-                item.text = sum.text();
-            }
-        }
+        applyFooter(all);
         if (!filtered)
             footerKey_ = key;
     } catch (const DbError& e) {
         for (FooterItem& item : footerItems_)
             item.text.clear();
         qWarning("footer: %s", qPrintable(e.message()));
+    }
+    footer_->update();
+}
+
+void DataGrid::applyFooter(const GridModel::Aggregates& all)
+{
+    int next = 0;
+    for (FooterItem& item : footerItems_) {
+        if (item.count) {
+            item.text = QString::number(all.count);
+            continue;
+        }
+        const FieldSum sum = all.sums.value(next++);
+        if (item.format == FooterFormat::WholeNumber && !sum.isEmpty()) {
+            const Money m = sum.kind() == FieldKind::Money
+                                ? sum.money()
+                                : Money::fromVariant(sum.value()).value_or(Money());
+            // Half away from zero, in whole yuan.
+            const qint64 u = m.units();
+            const qint64 half = Money::kScale / 2;
+            item.text = QString::number(u >= 0 ? (u + half) / Money::kScale
+                                               : (u - half) / Money::kScale);
+        } else {
+            item.text = sum.text();
+        }
+    }
+}
+
+void DataGrid::startFooterJob(const QString& key, const GridModel::AggregateQuery& query)
+{
+    const Database& db = *model_->database();
+    footerJob_ = std::make_unique<FooterJob>();
+    footerJob_->key = key;
+    for (FooterItem& item : footerItems_)
+        item.text = QStringLiteral("…");
+    connect(&footerJob_->watcher, &QFutureWatcher<FooterResult>::finished, this,
+            [this] { finishFooterJob(); });
+    footerJob_->watcher.setFuture(QtConcurrent::run(
+        [connection = db.connectionName(), engine = db.engine(), query]() -> FooterResult {
+            static std::atomic<int> serial{0};
+            Database copy(QStringLiteral("tushu_footer_%1").arg(++serial));
+            FooterResult r;
+            QString error;
+            if (!copy.openCopyOf(connection, engine, &error)) {
+                r.error = error;
+                return r;
+            }
+            try {
+                r.aggregates = GridModel::runAggregate(copy, query);
+            } catch (const DbError& e) {
+                r.error = e.message();
+            }
+            return r;
+        }));
+}
+
+void DataGrid::finishFooterJob()
+{
+    if (!footerJob_ || !footerJob_->watcher.isFinished())
+        return;
+    const FooterResult r = footerJob_->watcher.result();
+    const QString key = footerJob_->key;
+    footerJob_.reset();
+    if (!r.error.isEmpty()) {
+        for (FooterItem& item : footerItems_)
+            item.text.clear();
+        qWarning("footer: %s", qPrintable(r.error));
+    } else {
+        applyFooter(r.aggregates);
+        footerKey_ = key;
     }
     footer_->update();
 }

@@ -16,6 +16,7 @@
 #include <QList>
 #include <QSortFilterProxyModel>
 #include <QWidget>
+#include <memory>
 #include <optional>
 
 class QTableView;
@@ -62,6 +63,7 @@ class DataGrid : public QWidget
     Q_OBJECT
 public:
     explicit DataGrid(QWidget* parent = nullptr);
+    ~DataGrid() override;
 
     // The shown columns, in this order; every other field of the rows is hidden.
     void setColumns(const QList<GridColumn>& columns);
@@ -125,9 +127,15 @@ private:
         QString text;
     };
     void applyColumns();
-    void updateFooter();
+    // Computes the footers now, or with inBackground (when painting) on a second connection
+    // in another thread, so that a list of millions of rows shows its first rows at once.
+    void updateFooter(bool inBackground = false);
     void invalidateFooter();
-    void ensureFooter() const;
+    void ensureFooter() const;     // the footers as they are now: waits for a pending one
+    void ensureFooterSoon() const; // the footers, or their computation started
+    void applyFooter(const GridModel::Aggregates& all);
+    void startFooterJob(const QString& key, const GridModel::AggregateQuery& query);
+    void finishFooterJob();
     void showHeaderFilterMenu(const QPoint& pos);
     int sourceRow(int row) const;
 
@@ -141,6 +149,8 @@ private:
     // What the footer texts were computed for; the same key means nothing to recompute.
     mutable QString footerKey_;
     mutable bool footerStale_ = true;
+    struct FooterJob;
+    std::unique_ptr<FooterJob> footerJob_; // the aggregate running in the background
     bool headerFilter_ = false;
     int lastCurrent_ = -2;
     friend class GridFooter;

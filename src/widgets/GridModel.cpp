@@ -227,46 +227,62 @@ FieldSum GridModel::statementSum(const QString& field, FieldKind kind) const
 
 GridModel::Aggregates GridModel::statementAggregates(const QStringList& sumFields) const
 {
+    if (const std::optional<AggregateQuery> q = aggregateQuery(sumFields))
+        return runAggregate(*db_, *q);
     Aggregates out;
-    QList<int> columns;
+    out.count = rows_.size();
     for (const QString& f : sumFields) {
         const int c = fieldIndex(f);
-        columns << c;
-        out.sums << FieldSum(c >= 0 ? fieldKind(c) : FieldKind::Auto);
+        FieldSum sum(c >= 0 ? fieldKind(c) : FieldKind::Auto);
+        if (c >= 0)
+            for (int r = 0; r < rows_.size(); ++r)
+                sum.add(rows_.at(r).at(c), f);
+        out.sums << sum;
     }
-    if (!db_ || !query_.isActive()) {
-        out.count = rows_.size();
-        for (int r = 0; r < rows_.size(); ++r)
-            for (int i = 0; i < columns.size(); ++i)
-                if (columns.at(i) >= 0)
-                    out.sums[i].add(rows_.at(r).at(columns.at(i)), sumFields.at(i));
-        return out;
-    }
+    return out;
+}
+
+std::optional<GridModel::AggregateQuery>
+GridModel::aggregateQuery(const QStringList& sumFields) const
+{
+    if (!db_ || !query_.isActive())
+        return std::nullopt;
+    AggregateQuery q;
+    q.values = values_;
+    q.fields = sumFields;
     QStringList parts{QStringLiteral("count(*)")};
-    for (int i = 0; i < columns.size(); ++i) {
-        if (columns.at(i) < 0) {
+    for (const QString& f : sumFields) {
+        const int c = fieldIndex(f);
+        const FieldKind kind = c >= 0 ? fieldKind(c) : FieldKind::Auto;
+        const bool units = kind == FieldKind::Money && db_->engine() == DbEngine::SQLite;
+        q.kinds << kind;
+        q.inUnits << units;
+        if (c < 0)
             parts << QStringLiteral("null");
-            continue;
-        }
-        const QString name = quotedField(columns.at(i));
-        if (fieldKind(columns.at(i)) == FieldKind::Money && db_->engine() == DbEngine::SQLite)
-            parts << QStringLiteral("sum(cast(round(%1 * 10000) as integer))").arg(name);
+        else if (units)
+            parts << QStringLiteral("sum(cast(round(%1 * 10000) as integer))").arg(quotedField(c));
         else
-            parts << QStringLiteral("sum(%1)").arg(name);
+            parts << QStringLiteral("sum(%1)").arg(quotedField(c));
     }
-    QSqlQuery q = db_->query(QStringLiteral("select %1 from (%2) tushu_grid")
-                                 .arg(parts.join(QStringLiteral(", ")), sql_),
-                             values_);
+    q.sql = QStringLiteral("select %1 from (%2) tushu_grid").arg(parts.join(QStringLiteral(", ")), sql_);
+    return q;
+}
+
+GridModel::Aggregates GridModel::runAggregate(const Database& db, const AggregateQuery& query)
+{
+    Aggregates out;
+    for (const FieldKind kind : query.kinds)
+        out.sums << FieldSum(kind);
+    QSqlQuery q = db.query(query.sql, query.values);
     if (!q.next())
         return out;
     out.count = q.value(0).toLongLong();
-    for (int i = 0; i < columns.size(); ++i) {
+    for (int i = 0; i < query.fields.size(); ++i) {
         const QVariant v = q.value(i + 1);
-        if (columns.at(i) >= 0 && fieldKind(columns.at(i)) == FieldKind::Money &&
-            db_->engine() == DbEngine::SQLite && !v.isNull())
+        if (query.inUnits.at(i) && !v.isNull())
             out.sums[i].add(QVariant::fromValue(Money::fromUnits(v.toLongLong())));
         else
-            out.sums[i].add(v, sumFields.at(i));
+            out.sums[i].add(v, query.fields.at(i));
     }
     return out;
 }

@@ -13,6 +13,7 @@
 #include <QStringList>
 #include <QVariantList>
 #include <memory>
+#include <optional>
 
 class Database;
 
@@ -51,6 +52,7 @@ public:
     bool allFetched() const { return !query_.isActive(); }
     void fetchAll();
     bool hasStatement() const { return db_ != nullptr; }
+    const Database* database() const { return db_; }
 
     // Count of the statement's rows and the exact sum of a field, asked of the database over
     // the statement wrapped as a subquery, so that nothing has to be read for them.
@@ -64,6 +66,18 @@ public:
         QList<FieldSum> sums; // in the order of the fields asked
     };
     Aggregates statementAggregates(const QStringList& sumFields) const;
+    // The aggregate statement of statementAggregates() on its own, so that it can run on
+    // another connection (in another thread): nullopt when the rows are all in memory.
+    struct AggregateQuery
+    {
+        QString sql;
+        QVariantList values;
+        QStringList fields;     // the summed fields, in order
+        QList<FieldKind> kinds; // FieldKind::Auto for a field not of the statement
+        QList<bool> inUnits;    // summed as whole ten-thousandths
+    };
+    std::optional<AggregateQuery> aggregateQuery(const QStringList& sumFields) const;
+    static Aggregates runAggregate(const Database& db, const AggregateQuery& query);
     // What identifies the statement's rows, whatever their order: footers computed for the
     // same key stay valid after a sort.
     QString statementKey() const;
