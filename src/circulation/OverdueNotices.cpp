@@ -51,10 +51,11 @@ ListStatement OverdueNotices::readers(const QDate& today)
 {
     return ListStatement{
         QStringLiteral(
-            "select l.读者编号, max(l.读者姓名) as 读者姓名, r.班级, r.院系, r.单位部门, "
+            "select l.读者编号, coalesce(r.读者姓名, max(l.读者姓名)) as 读者姓名, r.班级, r.院系, "
+            "r.单位部门, "
             "r.联系电话, r.住址, count(l.id) as 超期数量, min(l.应还日期) as 最早应还日期 "
             "from 借出记录 l left join 读者库 r on r.读者编号 = l.读者编号 where "
-            "l.已还 = ? and l.应还日期 < ? group by l.读者编号, r.班级, r.院系, "
+            "l.已还 = ? and l.应还日期 < ? group by l.读者编号, r.读者姓名, r.班级, r.院系, "
             "r.单位部门, r.联系电话, r.住址 order by l.读者编号"),
         {kOpen, today}};
 }

@@ -65,6 +65,8 @@ TShelfInventoryFm::TShelfInventoryFm(QWidget* parent) : QWidget(parent)
     placeBox_ = new QComboBox(this);
     placeBox_->setObjectName(QStringLiteral("placeBox"));
     placeBox_->setAccessibleName(QStringLiteral("存放位置:"));
+    // Editable: an item's 存放位置 may hold a text that is in no lookup row.
+    placeBox_->setEditable(true);
     placeLabel->setBuddy(placeBox_);
     startButton_ = button(QStringLiteral("开始"), QStringLiteral("startButton"));
     top->addWidget(placeLabel);
