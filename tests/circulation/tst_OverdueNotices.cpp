@@ -55,22 +55,7 @@ void addLoans(const Database& db)
                {QStringLiteral("是"), returned});
 }
 
-struct Desk
-{
-    explicit Desk(int engine) : lib(TestLibrary::Engine(engine))
-    {
-        LoginState::reset();
-        Fixture::fixClock();
-    }
-    ~Desk()
-    {
-        LoginState::reset();
-        Clock::setNow({});
-    }
-    Database& db() { return lib.db(); }
-    TestLibrary lib;
-    RecordingMessenger messenger;
-};
+using Desk = Fixture::FixedDesk;
 
 LibrarySettings finesOn()
 {

@@ -84,22 +84,22 @@ int storedScans(const Database& db)
     return Fixture::intOf(db, QStringLiteral("select count(*) from 盘点扫描"));
 }
 
-struct Shelf
+// The shelves above in a new library.
+struct Shelf : Fixture::FixedDesk
 {
-    explicit Shelf(int engine) : lib(TestLibrary::Engine(engine))
+    explicit Shelf(int engine) : FixedDesk(engine)
     {
-        LoginState::reset();
-        Fixture::fixClock();
+        if (lib.ok())
+            addShelf(db());
     }
-    ~Shelf()
-    {
-        LoginState::reset();
-        Clock::setNow({});
-    }
-    Database& db() { return lib.db(); }
-    TestLibrary lib;
-    RecordingMessenger messenger;
 };
+
+// A scan of a book by its number.
+InventoryScan scanBook(const ShelfInventory& rules, int inventory, const char* number)
+{
+    return rules.scan(inventory, QStringLiteral("图书"), QStringLiteral("编号"),
+                      QString::fromUtf8(number));
+}
 
 } // namespace
 
@@ -133,7 +133,6 @@ private slots:
         TUSHU_REQUIRE_ENGINE(engine);
         Shelf s(engine);
         QVERIFY2(s.lib.ok(), qPrintable(s.lib.error()));
-        addShelf(s.db());
         const ShelfInventory rules(s.db());
         const InventoryRun run = rules.start(place, QStringLiteral("甲"));
         const QString book = QStringLiteral("图书");
@@ -180,16 +179,12 @@ private slots:
         TUSHU_REQUIRE_ENGINE(engine);
         Shelf s(engine);
         QVERIFY2(s.lib.ok(), qPrintable(s.lib.error()));
-        addShelf(s.db());
         const ShelfInventory rules(s.db());
         const InventoryRun first = rules.start(QStringLiteral("一楼"), {});
-        rules.scan(first.id, QStringLiteral("图书"), QStringLiteral("编号"), QStringLiteral("B4"));
+        scanBook(rules, first.id, "B4");
         rules.finish(first.id);
         const InventoryRun second = rules.start(QStringLiteral("一楼"), {});
-        QVERIFY(rules
-                    .scan(second.id, QStringLiteral("图书"), QStringLiteral("编号"),
-                          QStringLiteral("B4"))
-                    .counted);
+        QVERIFY(scanBook(rules, second.id, "B4").counted);
         QCOMPARE(rules.scannedCount(second.id), 1);
         QCOMPARE(numbers(s.db(), rules.missing(first)),
                  (QStringList{"图书:B1", "图书:B3", "期刊:Q1"}));
@@ -204,14 +199,13 @@ private slots:
         TUSHU_REQUIRE_ENGINE(engine);
         Shelf s(engine);
         QVERIFY2(s.lib.ok(), qPrintable(s.lib.error()));
-        addShelf(s.db());
         int id = 0;
         {
             const ShelfInventory rules(s.db());
             QVERIFY(!rules.unfinished());
             id = rules.start(QStringLiteral("一楼"), QStringLiteral("甲")).id;
-            rules.scan(id, QStringLiteral("图书"), QStringLiteral("编号"), QStringLiteral("B1"));
-            rules.scan(id, QStringLiteral("图书"), QStringLiteral("编号"), QStringLiteral("B3"));
+            scanBook(rules, id, "B1");
+            scanBook(rules, id, "B3");
         }
         s.db().close();
         QString error;
@@ -227,9 +221,7 @@ private slots:
         QCOMPARE(ShelfInventory::resumeQuestion(*run),
                  QStringLiteral("有一次未完成的盘点(一楼, 2026-03-02 10:00开始, 已扫描2件), "
                                 "是否继续?"));
-        QVERIFY(
-            !rules.scan(id, QStringLiteral("图书"), QStringLiteral("编号"), QStringLiteral("B3"))
-                 .counted);
+        QVERIFY(!scanBook(rules, id, "B3").counted);
         rules.scan(id, QStringLiteral("期刊"), QStringLiteral("条形码"), QStringLiteral("7701"));
         QCOMPARE(numbers(s.db(), rules.missing(*run)), QStringList{"图书:B4"});
         rules.finish(id);
@@ -245,7 +237,6 @@ private slots:
         TUSHU_REQUIRE_ENGINE(engine);
         Shelf s(engine);
         QVERIFY2(s.lib.ok(), qPrintable(s.lib.error()));
-        addShelf(s.db());
         TShelfInventoryFm fm;
         fm.show();
         QCOMPARE(fm.windowTitle(), QStringLiteral("扫描盘点"));
@@ -317,7 +308,6 @@ private slots:
         TUSHU_REQUIRE_ENGINE(engine);
         Shelf s(engine);
         QVERIFY2(s.lib.ok(), qPrintable(s.lib.error()));
-        addShelf(s.db());
         {
             TShelfInventoryFm fm;
             fm.show();
