@@ -103,14 +103,18 @@ TShelfInventoryFm::TShelfInventoryFm(QWidget* parent) : QWidget(parent)
                                                       numberButton_, barcodeButton_, scanLabel})
         scanRow->addWidget(w);
     scanRow->addWidget(scanEdit_, 1);
-    scanRow->addWidget(countLabel_);
     scanRow->addWidget(finishButton_);
     scanRow->addWidget(closeButton);
     layout->addLayout(scanRow);
     lastLabel_ = new QLabel(this);
     lastLabel_->setObjectName(QStringLiteral("lastScanLabel"));
     lastLabel_->setAccessibleName(QStringLiteral("最近扫描"));
-    layout->addWidget(lastLabel_);
+    // The running count, then what the last scan found.
+    auto* infoRow = new QHBoxLayout;
+    infoRow->addWidget(countLabel_);
+    infoRow->addSpacing(24);
+    infoRow->addWidget(lastLabel_, 1);
+    layout->addLayout(infoRow);
 
     lists_ = new QTabWidget(this);
     lists_->setObjectName(QStringLiteral("listTabs"));
