@@ -1,5 +1,7 @@
 #include "LoginRules.h"
 
+#include "data/Schema.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlQuery>
@@ -43,7 +45,15 @@ QString LoginRules::missingLibraryMessage(const LoginState& state, const QString
 bool LoginRules::openConnection(Database& db, const LoginState& state, QString* error)
 {
     db.close();
-    return db.open(state.DbKind, state.ConnectionString, error);
+    if (!db.open(state.DbKind, state.ConnectionString, error))
+        return false;
+    // A library made before the shelf inventory gets its tables now. A database that refuses
+    // them stays usable; the screens that need them then show the database's own text.
+    try {
+        Schema::addMissing(db);
+    } catch (const DbError&) {
+    }
+    return true;
 }
 
 QStringList LoginRules::operatorNames() const

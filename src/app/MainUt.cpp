@@ -158,6 +158,7 @@ void TMainFm::buildMenus()
           {"读者借阅统计", "readerChartAction", ReaderChart},
           {"资金统计", "incomeStatisticsAction", IncomeStatistics},
           {"数据盘点", "inventoryAction", Inventory},
+          {"扫描盘点", "shelfInventoryAction", ShelfInventory},
           {"预定信息", "reservationsAction", Reservations}});
 
     menu("工具", "toolsMenu",

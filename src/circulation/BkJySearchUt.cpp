@@ -1,8 +1,11 @@
 #include "BkJySearchUt.h"
 
+#include "OverdueNotices.h"
 #include "data/Clock.h"
+#include "data/LoginState.h"
 #include "report/ReportPreview.h"
 #include "widgets/DataGrid.h"
+#include "widgets/ExportToExcel.h"
 #include "widgets/Messenger.h"
 
 #include <QCheckBox>
@@ -12,6 +15,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSqlRecord>
 
 namespace {
 // The loan report of both screens: 顺序号, reader, item, category, lending date, returned.
@@ -184,8 +188,41 @@ TDueRecordFm::TDueRecordFm(QWidget* parent) : ListScreen(LoanQueries::overdueDes
             Messenger::instance().error(this, e.message());
         }
     });
+    addCommand(QStringLiteral("催还通知"), "noticesAction", [this] { noticesClick(); });
+    addCommand(QStringLiteral("逾期读者转Excel"), "overdueReadersAction",
+               [this] { exportReadersClick(); });
     addCloseCommand();
     setConditionVisible(false);
+}
+
+void TDueRecordFm::noticesClick()
+{
+    const LoginState& state = LoginState::instance();
+    const QDate today = Clock::today();
+    try {
+        const OverdueNotices notices(db());
+        const QList<OverdueNotice> list = notices.notices(today, state.settings);
+        if (list.isEmpty()) {
+            Messenger::instance().information(this, OverdueNotices::kNoNotice);
+            return;
+        }
+        previewReport(
+            this, OverdueNotices::report(),
+            OverdueNotices::rows(list, state.settings.图书馆名, notices.noticeText(), today));
+    } catch (const DbError& e) {
+        Messenger::instance().error(this, e.message());
+    }
+}
+
+void TDueRecordFm::exportReadersClick()
+{
+    try {
+        const ListStatement s = OverdueNotices::readers(Clock::today());
+        QSqlQuery q = db().query(s.sql, s.values);
+        ExportToExcel(q, 0, q.record().count() - 1, this);
+    } catch (const DbError& e) {
+        Messenger::instance().error(this, e.message());
+    }
 }
 
 void TDueRecordFm::showEvent(QShowEvent* event)

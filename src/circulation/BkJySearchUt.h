@@ -42,12 +42,16 @@ private:
     QComboBox* stateCombo_;
 };
 
-// The overdue list "逾期未还记录统计": every open loan due today or earlier.
+// The overdue list "逾期未还记录统计": every open loan due today or earlier; from here the
+// overdue notices (one per reader) and the list of those readers to export.
 class TDueRecordFm : public ListScreen
 {
     Q_OBJECT
 public:
     explicit TDueRecordFm(QWidget* parent = nullptr);
+
+    void noticesClick();       // "催还通知"
+    void exportReadersClick(); // "逾期读者转Excel"
 
 protected:
     void showEvent(QShowEvent* event) override;

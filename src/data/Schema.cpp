@@ -2,6 +2,8 @@
 
 #include "LoginState.h"
 
+#include <QSqlRecord>
+
 namespace {
 using T = ColumnType;
 
@@ -116,7 +118,8 @@ QList<TableDef> buildTables()
                    col("借阅焦点编号", T::YesNo),
                    col("借阅焦点条形码", T::YesNo),
                    col("借阅证背面文字", T::LongText),
-                   col("WebNotice", T::LongText)}};
+                   col("WebNotice", T::LongText),
+                   col("催还通知文字", T::LongText)}};
     t << TableDef{QStringLiteral("管理员"),
                   {col("AdminName", T::Text), col("pwd", T::Text), col("qxadmin", T::YesNo),
                    col("qxdel", T::YesNo), col("qxbk", T::YesNo), col("qxrd", T::YesNo),
@@ -127,6 +130,14 @@ QList<TableDef> buildTables()
     t << TableDef{QStringLiteral("管理员日志"),
                   {col("id", T::AutoNumber), col("事件", T::Text), col("日期", T::DateTime),
                    col("管理员", T::Text), col("说明", T::LongText)}};
+    // Shelf inventories by scanner: one row per inventory (存放位置 NULL: every place;
+    // 完成时间 NULL: not finished yet), one row per item scanned in it.
+    t << TableDef{QStringLiteral("盘点"),
+                  {col("id", T::AutoNumber), col("存放位置", T::Text), col("开始时间", T::DateTime),
+                   col("完成时间", T::DateTime), col("管理员", T::Text)}};
+    t << TableDef{QStringLiteral("盘点扫描"),
+                  {col("id", T::AutoNumber), col("盘点", T::Integer), col("类别", T::Text),
+                   col("编号", T::Text), col("扫描时间", T::DateTime)}};
     t << lookup("读者类别", {col("类别名", T::Text), col("借阅天数", T::Integer),
                              col("借阅数量限制", T::Integer), col("租金", T::Money, "0")});
     t << lookup("物品级别",
@@ -233,7 +244,60 @@ constexpr IndexDef kIndexes[] = {
     // The rent taken between two days, read from the index alone: without it the planner
     // walks every returned loan through the 已还 index and each loan's row.
     {"ix_借出记录_已还_归还日期", "借出记录", "已还, 归还日期, 实际租金", false},
+    // The shelf inventory: the items of one place, and each item scanned once.
+    {"ix_图书_存放位置", "图书", "存放位置", false},
+    {"ix_期刊_存放位置", "期刊", "存放位置", false},
+    {"ux_盘点扫描_盘点_类别_编号", "盘点扫描", "盘点, 类别, 编号", true},
 };
+
+// What was added to the schema after libraries were first created: a library opened
+// without them gets them (Schema::addMissing).
+constexpr const char* kAddedTables[] = {"盘点", "盘点扫描"};
+struct AddedColumn
+{
+    const char* table;
+    const char* column;
+};
+constexpr AddedColumn kAddedColumns[] = {{"系统设置", "催还通知文字"}};
+constexpr const char* kAddedIndexes[] = {"ix_图书_存放位置", "ix_期刊_存放位置",
+                                         "ux_盘点扫描_盘点_类别_编号"};
+
+QString tableSql(DbEngine engine, const TableDef& t)
+{
+    QStringList cols;
+    for (const ColumnDef& c : t.columns)
+        cols << c.name + QLatin1Char(' ') + sqlType(engine, c);
+    QString sql = QStringLiteral("CREATE TABLE %1 (\n  %2\n)")
+                      .arg(t.name, cols.join(QStringLiteral(",\n  ")));
+    if (engine == DbEngine::SQLite)
+        sql += QStringLiteral(" STRICT");
+    return sql;
+}
+
+QString indexSql(const IndexDef& ix)
+{
+    return QStringLiteral("CREATE %1INDEX %2 ON %3 (%4)")
+        .arg(ix.unique ? QStringLiteral("UNIQUE ") : QString(), QString::fromUtf8(ix.name),
+             QString::fromUtf8(ix.table), QString::fromUtf8(ix.columns));
+}
+
+bool indexExists(const Database& db, const QString& name)
+{
+    QString sql;
+    switch (db.engine()) {
+    case DbEngine::PostgreSQL:
+        sql = QStringLiteral("select count(*) from pg_indexes where indexname = ?");
+        break;
+    case DbEngine::SqlServer:
+        sql = QStringLiteral("select count(*) from sys.indexes where name = ?");
+        break;
+    default:
+        sql =
+            QStringLiteral("select count(*) from sqlite_master where type = 'index' and name = ?");
+        break;
+    }
+    return DbValue::toInt(db.scalar(sql, {name})) > 0;
+}
 
 QString rightsColumnsList()
 {
@@ -282,22 +346,51 @@ QString Schema::columnName(const QString& tableName, const QString& typed)
 QStringList Schema::createStatements(DbEngine engine)
 {
     QStringList out;
-    for (const TableDef& t : tables()) {
-        QStringList cols;
-        for (const ColumnDef& c : t.columns)
-            cols << c.name + QLatin1Char(' ') + sqlType(engine, c);
-        QString sql = QStringLiteral("CREATE TABLE %1 (\n  %2\n)")
-                          .arg(t.name, cols.join(QStringLiteral(",\n  ")));
-        if (engine == DbEngine::SQLite)
-            sql += QStringLiteral(" STRICT");
-        out << sql;
-    }
+    for (const TableDef& t : tables())
+        out << tableSql(engine, t);
     for (const IndexDef& ix : kIndexes)
-        out << QStringLiteral("CREATE %1INDEX %2 ON %3 (%4)")
-                   .arg(ix.unique ? QStringLiteral("UNIQUE ") : QString(),
-                        QString::fromUtf8(ix.name), QString::fromUtf8(ix.table),
-                        QString::fromUtf8(ix.columns));
+        out << indexSql(ix);
     return out;
+}
+
+bool Schema::addMissing(const Database& db)
+{
+    const QStringList present = db.tables();
+    const auto has = [&](const QString& table) {
+        return present.contains(table, Qt::CaseInsensitive);
+    };
+    QStringList statements;
+    for (const char* name : kAddedTables)
+        if (!has(QString::fromUtf8(name)))
+            statements << tableSql(db.engine(), *table(QString::fromUtf8(name)));
+    bool noticeTextAdded = false;
+    for (const AddedColumn& a : kAddedColumns) {
+        const QString t = QString::fromUtf8(a.table);
+        const QString c = QString::fromUtf8(a.column);
+        if (!has(t) || db.handle().record(t).indexOf(c) >= 0)
+            continue;
+        statements << QStringLiteral("ALTER TABLE %1 ADD %2%3 %4")
+                          .arg(t,
+                               db.engine() == DbEngine::SqlServer ? QString()
+                                                                  : QStringLiteral("COLUMN "),
+                               c, sqlType(db.engine(), *table(t)->column(c)));
+        noticeTextAdded = noticeTextAdded || c == QStringLiteral("催还通知文字");
+    }
+    for (const char* name : kAddedIndexes)
+        if (!indexExists(db, QString::fromUtf8(name)))
+            for (const IndexDef& ix : kIndexes)
+                if (qstrcmp(ix.name, name) == 0)
+                    statements << indexSql(ix);
+    if (statements.isEmpty())
+        return false;
+    db.transaction([&] {
+        for (const QString& sql : statements)
+            db.execute(sql);
+        if (noticeTextAdded)
+            db.execute(QStringLiteral("update 系统设置 set 催还通知文字 = ?"),
+                       {kDefaultOverdueNoticeText});
+    });
+    return true;
 }
 
 void Schema::create(const Database& db)
@@ -312,9 +405,9 @@ void Schema::create(const Database& db)
                 "开户费, 赔损金额倍数, 启用租金功能, 启用读者租金, 启用读者有效期, "
                 "启用超期罚金, 借阅数量限制功能, 启用押金功能, 显示班级, 显示院系, "
                 "启用预定功能, 借出时打印清单, 归还焦点条形码, 归还焦点图书编号, "
-                "归还焦点读者编号, 借阅焦点编号, 借阅焦点条形码, 借阅证背面文字, WebNotice) "
-                "values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
-                "?, ?, ?)"),
+                "归还焦点读者编号, 借阅焦点编号, 借阅焦点条形码, 借阅证背面文字, WebNotice, "
+                "催还通知文字) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
+                "?, ?, ?, ?, ?, ?, ?)"),
             {QStringLiteral("图书馆"),
              QString(),
              QString(),
@@ -339,7 +432,8 @@ void Schema::create(const Database& db)
              true,
              false,
              QStringLiteral("1. 本证只限本人使用,不得转借.\n2. 遗失请及时挂失."),
-             QString()});
+             QString(),
+             kDefaultOverdueNoticeText});
 
         QVariantList admin{QString::fromUtf8(kSuperAdministrator),
                            QString::fromUtf8(kDefaultPassword)};

@@ -49,6 +49,13 @@ QString columnName(const QString& table, const QString& typed);
 QStringList createStatements(DbEngine engine);
 // Creates every table and the rows that must exist, in one transaction.
 void create(const Database& db);
+// Adds to a library created before them the tables, columns and indexes that came later
+// (the shelf inventory's tables, the overdue notice's text), in one transaction. True when
+// anything was added. Throws DbError.
+bool addMissing(const Database& db);
+// The overdue notice's text of a new library (系统设置.催还通知文字).
+inline const QString kDefaultOverdueNoticeText =
+    QStringLiteral("您借阅的以上资料已超过应还日期，请尽快归还。");
 // Adds the small sample library (categories, publishers, places, readers, books,
 // periodicals) on top of a new database, in one transaction.
 void addDemoLibrary(const Database& db);

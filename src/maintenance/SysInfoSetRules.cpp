@@ -47,6 +47,7 @@ const QStringList& editedColumns()
         QStringLiteral("启用预定功能"),
         QStringLiteral("借阅证背面文字"),
         QStringLiteral("WebNotice"),
+        QStringLiteral("催还通知文字"),
     };
     return columns;
 }
@@ -144,6 +145,7 @@ SysInfoSetRules::Form SysInfoSetRules::load(const QString& bcCc, bool* hasRow) c
     f.启用预定功能 = flag("启用预定功能");
     f.借阅证背面文字 = text("借阅证背面文字");
     f.WebNotice = text("WebNotice");
+    f.催还通知文字 = text("催还通知文字");
     return f;
 }
 
@@ -214,6 +216,7 @@ SysInfoSetRules::Outcome SysInfoSetRules::save(const Form& f, const QString& set
         f.启用预定功能,
         f.借阅证背面文字,
         f.WebNotice,
+        f.催还通知文字,
     };
     try {
         db_.transaction([&] {

@@ -49,7 +49,8 @@ public:
         bool 启用预定功能 = false;
         QString 借阅证背面文字;
         QString WebNotice;
-        bool bcCc = false; // de.ini part1/BcCc: "图书录入时-条码重复提示"
+        QString 催还通知文字; // printed on the overdue notices
+        bool bcCc = false;    // de.ini part1/BcCc: "图书录入时-条码重复提示"
     };
 
     // The number input a refusal is about.

@@ -144,6 +144,10 @@ TSysInfoSetFm::TSysInfoSetFm(QWidget* parent) : QWidget(parent), rules_(Database
     webNotice_->setAccessibleName(QStringLiteral("网站公告"));
     pages_->addTab(cardText_, QStringLiteral("借阅证背面文字"));
     pages_->addTab(webNotice_, QStringLiteral("网站公告"));
+    noticeText_ = new QPlainTextEdit(pages_);
+    noticeText_->setObjectName(QStringLiteral("noticeTextEdit"));
+    noticeText_->setAccessibleName(QStringLiteral("催还通知文字"));
+    pages_->addTab(noticeText_, QStringLiteral("催还通知文字"));
     layout->addWidget(pages_, 1);
 
     bcCc_ =
@@ -243,6 +247,7 @@ void TSysInfoSetFm::showForm(const SysInfoSetRules::Form& f)
     reservations_->setChecked(f.启用预定功能);
     cardText_->setPlainText(f.借阅证背面文字);
     webNotice_->setPlainText(f.WebNotice);
+    noticeText_->setPlainText(f.催还通知文字);
     bcCc_->setChecked(f.bcCc);
 }
 
@@ -275,6 +280,7 @@ SysInfoSetRules::Form TSysInfoSetFm::form() const
     f.启用预定功能 = reservations_->isChecked();
     f.借阅证背面文字 = cardText_->toPlainText();
     f.WebNotice = webNotice_->toPlainText();
+    f.催还通知文字 = noticeText_->toPlainText();
     f.bcCc = bcCc_->isChecked();
     return f;
 }

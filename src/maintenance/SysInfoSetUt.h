@@ -29,6 +29,7 @@ public:
     QRadioButton* lendFocus(const QString& caption) const;
     QPlainTextEdit* cardTextEdit() const { return cardText_; }
     QPlainTextEdit* webNoticeEdit() const { return webNotice_; }
+    QPlainTextEdit* noticeTextEdit() const { return noticeText_; }
     QTabWidget* pages() const { return pages_; }
     QCheckBox* barcodeHintCheck() const { return bcCc_; }
     QPushButton* saveButton() const { return saveButton_; }
@@ -68,6 +69,7 @@ private:
     QTabWidget* pages_;
     QPlainTextEdit* cardText_;
     QPlainTextEdit* webNotice_;
+    QPlainTextEdit* noticeText_;
     QCheckBox* bcCc_;
     QPushButton* saveButton_;
     QPushButton* cancelButton_;

@@ -1,3 +1,4 @@
+#include "ShelfInventoryUt.h"
 #include "StatisticsScreens.h"
 #include "widgets/ScreenRegistry.h"
 
@@ -12,4 +13,5 @@ void registerStatisticsScreens()
     r.add(Command::IncomeStatistics, [](QWidget* parent) { return new TShouRuCountFm(parent); });
     r.add(Command::EntryStatistics, [](QWidget* parent) { return new TAdminLuRuStatFm(parent); });
     r.add(Command::Inventory, [](QWidget* parent) { return new TDataCheckFm(parent); });
+    r.add(Command::ShelfInventory, [](QWidget* parent) { return new TShelfInventoryFm(parent); });
 }

@@ -42,6 +42,7 @@ inline const QString PeriodicalChart = QStringLiteral("periodicalChart");
 inline const QString ReaderChart = QStringLiteral("readerChart");
 inline const QString IncomeStatistics = QStringLiteral("incomeStatistics");
 inline const QString Inventory = QStringLiteral("inventory");
+inline const QString ShelfInventory = QStringLiteral("shelfInventory"); // 扫描盘点
 inline const QString Reservations = QStringLiteral("reservations");
 inline const QString PosPrinter = QStringLiteral("posPrinter");
 inline const QString ImportBooks = QStringLiteral("importBooks");

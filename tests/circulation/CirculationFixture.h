@@ -2,6 +2,8 @@
 // written straight into a test library, and the fixed clock every test starts from.
 #pragma once
 
+#include "../common/RecordingMessenger.h"
+#include "../common/TestLibrary.h"
 #include "data/Clock.h"
 #include "data/Database.h"
 #include "data/LoginState.h"
@@ -141,5 +143,24 @@ inline LibrarySettings plainSettings()
     s.超期每日罚金 = money("0.1");
     return s;
 }
+
+// A new test library on the shared connection, the clock fixed at fixedNow() and the login
+// state reset, with a messenger that records; everything is put back afterwards.
+struct FixedDesk
+{
+    explicit FixedDesk(int engine) : lib(TestLibrary::Engine(engine))
+    {
+        LoginState::reset();
+        fixClock();
+    }
+    ~FixedDesk()
+    {
+        LoginState::reset();
+        Clock::setNow({});
+    }
+    Database& db() { return lib.db(); }
+    TestLibrary lib;
+    RecordingMessenger messenger;
+};
 
 } // namespace Fixture

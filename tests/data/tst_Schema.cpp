@@ -112,6 +112,41 @@ private slots:
         QCOMPARE(lib.db().scalar(QStringLiteral("select max(数量) from 图书")).toInt(), 3);
     }
 
+    // A library made before the shelf inventory and the notice text gets them, with their
+    // keys, the first time it is opened; a second time nothing is added.
+    void olderLibraryGetsAdditions_data() { everyTableAndColumn_data(); }
+    void olderLibraryGetsAdditions()
+    {
+        QFETCH(int, engine);
+        TUSHU_REQUIRE_ENGINE(engine);
+        TestLibrary lib(TestLibrary::Engine(engine), false, false);
+        QVERIFY2(lib.ok(), qPrintable(lib.error()));
+        const Database& db = lib.db();
+        QVERIFY(!Schema::addMissing(db));
+        db.execute(QStringLiteral("insert into 图书 (编号, 存放位置) values (?, ?)"),
+                   {QStringLiteral("B1"), QStringLiteral("书库")});
+        for (const char* sql :
+             {"drop table 盘点扫描", "drop table 盘点", "drop index ix_图书_存放位置",
+              "alter table 系统设置 drop column 催还通知文字"})
+            db.execute(QString::fromUtf8(sql));
+        QVERIFY(Schema::addMissing(db));
+        QVERIFY(!Schema::addMissing(db));
+        QCOMPARE(db.scalar(QStringLiteral("select 催还通知文字 from 系统设置")).toString(),
+                 Schema::kDefaultOverdueNoticeText);
+        QCOMPARE(db.scalar(QStringLiteral("select count(*) from 图书")).toInt(), 1);
+        db.execute(QStringLiteral("insert into 盘点扫描 (盘点, 类别, 编号) values (1, ?, ?)"),
+                   {QStringLiteral("图书"), QStringLiteral("B1")});
+        bool refused = false;
+        try {
+            db.execute(QStringLiteral("insert into 盘点扫描 (盘点, 类别, 编号) values (1, ?, ?)"),
+                       {QStringLiteral("图书"), QStringLiteral("B1")});
+        } catch (const DbError&) {
+            refused = true;
+        }
+        QVERIFY(refused);
+        QVERIFY(db.scalar(QStringLiteral("select count(*) from 盘点")).isValid());
+    }
+
     void initCreatesLibraryAndSettings()
     {
         QTemporaryDir dir;

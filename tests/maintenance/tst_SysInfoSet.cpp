@@ -2,6 +2,7 @@
 #include "../common/TestLibrary.h"
 #include "../common/TestMain.h"
 #include "data/LoginState.h"
+#include "data/Schema.h"
 #include "data/SettingsFile.h"
 #include "maintenance/SysInfoSetRules.h"
 #include "maintenance/SysInfoSetUt.h"
@@ -93,6 +94,8 @@ private slots:
         QVERIFY(fm.cardTextEdit()->toPlainText().startsWith(QStringLiteral("1. 本证只限本人使用")));
         QCOMPARE(fm.pages()->tabText(0), QStringLiteral("借阅证背面文字"));
         QCOMPARE(fm.pages()->tabText(1), QStringLiteral("网站公告"));
+        QCOMPARE(fm.pages()->tabText(2), QStringLiteral("催还通知文字"));
+        QCOMPARE(fm.noticeTextEdit()->toPlainText(), Schema::kDefaultOverdueNoticeText);
         QVERIFY(fm.barcodeHintCheck()->isChecked());
         QCOMPARE(fm.barcodeHintCheck()->text(), QStringLiteral("图书录入时-条码重复提示"));
         for (const char* t :
@@ -185,6 +188,7 @@ private slots:
             fm.tick(QStringLiteral("启用租金功能"))->setChecked(true);
             fm.tick(QStringLiteral("启用超期罚金"))->setChecked(false);
             fm.cardTextEdit()->setPlainText(QStringLiteral("背面\n第二行"));
+            fm.noticeTextEdit()->setPlainText(QStringLiteral("请尽快归还"));
             fm.barcodeHintCheck()->setChecked(round == 0);
             fm.saveButton()->click();
             QCOMPARE(messenger.lastText(), kRestart);
@@ -205,6 +209,7 @@ private slots:
         QVERIFY(DbValue::toBool(setting(db, "借阅焦点编号")));
         QVERIFY(!DbValue::toBool(setting(db, "借阅焦点条形码")));
         QCOMPARE(setting(db, "借阅证背面文字").toString(), QStringLiteral("背面\n第二行"));
+        QCOMPARE(setting(db, "催还通知文字").toString(), QStringLiteral("请尽快归还"));
         QVERIFY(DbValue::toBool(setting(db, "启用押金功能")));
         QCOMPARE(setting(db, "赔损金额倍数").toDouble(), 3.0);
         // The login state keeps what it read at start until the next run.
