@@ -66,7 +66,8 @@ inline void scalarRow(const Database& db, const QString& sql, const QVariantList
 inline void firstRowsAndFooters(DataGrid* grid, const QString& footerField,
                                 const QString& shownField)
 {
-    (void)grid->footerText(footerField);
+    if (!footerField.isEmpty())
+        (void)grid->footerText(footerField);
     for (int r = 0; r < std::min(grid->rowCount(), 30); ++r)
         (void)grid->value(r, shownField);
 }

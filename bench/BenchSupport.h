@@ -4,11 +4,36 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QStringList>
 #include <algorithm>
 #include <functional>
 #include <vector>
 
 namespace Bench {
+
+// The options every library benchmark takes: --scale S, --runs N, --dir DIR.
+struct Options
+{
+    double scale = 1.0;
+    int runs = 0;
+    QString dir; // where book.mdb is kept; empty: a temporary folder
+    bool valid() const { return scale > 0 && runs >= 1; }
+};
+
+inline Options options(const QStringList& args, int defaultRuns)
+{
+    Options o;
+    o.runs = defaultRuns;
+    for (int i = 1; i + 1 < args.size(); ++i) {
+        if (args[i] == QLatin1String("--scale"))
+            o.scale = args[++i].toDouble();
+        else if (args[i] == QLatin1String("--runs"))
+            o.runs = args[++i].toInt();
+        else if (args[i] == QLatin1String("--dir"))
+            o.dir = args[++i];
+    }
+    return o;
+}
 
 struct Timing
 {

@@ -126,19 +126,11 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    double scale = 1.0;
-    int runs = 200;
-    QString dir;
-    const QStringList args = app.arguments();
-    for (int i = 1; i + 1 < args.size(); ++i) {
-        if (args[i] == QLatin1String("--scale"))
-            scale = args[++i].toDouble();
-        else if (args[i] == QLatin1String("--runs"))
-            runs = args[++i].toInt();
-        else if (args[i] == QLatin1String("--dir"))
-            dir = args[++i];
-    }
-    if (scale <= 0 || runs < 1) {
+    const Bench::Options o = Bench::options(app.arguments(), 200);
+    const double scale = o.scale;
+    const int runs = o.runs;
+    const QString dir = o.dir;
+    if (!o.valid()) {
         std::fprintf(stderr, "usage: bench_catalogue [--scale S] [--runs N] [--dir DIR]\n");
         return 2;
     }

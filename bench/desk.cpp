@@ -287,19 +287,11 @@ struct Floor
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    double scale = 1.0;
-    int runs = 1000;
-    QString dir;
-    const QStringList args = app.arguments();
-    for (int i = 1; i + 1 < args.size(); ++i) {
-        if (args[i] == QLatin1String("--scale"))
-            scale = args[++i].toDouble();
-        else if (args[i] == QLatin1String("--runs"))
-            runs = args[++i].toInt();
-        else if (args[i] == QLatin1String("--dir"))
-            dir = args[++i];
-    }
-    if (scale <= 0 || runs < 1) {
+    const Bench::Options o = Bench::options(app.arguments(), 1000);
+    const double scale = o.scale;
+    const int runs = o.runs;
+    const QString dir = o.dir;
+    if (!o.valid()) {
         std::fprintf(stderr, "usage: bench_desk [--scale S] [--runs N] [--dir DIR]\n");
         return 2;
     }
