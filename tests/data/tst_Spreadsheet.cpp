@@ -437,6 +437,15 @@ private slots:
             << QStringLiteral("cut.xls") << legacy.left(1500) << QStringLiteral("cut.xls");
         QTest::newRow("xls header only")
             << QStringLiteral("head.xls") << legacy.left(512) << QStringLiteral("head.xls");
+        // A directory entry whose name claims more than the entry's 64 bytes, beside a
+        // Workbook entry without a first sector: FreeXL read past its copy of the entry.
+        QFile second(QFINDTESTDATA("data/fixtures/books_second_active.xls"));
+        second.open(QIODevice::ReadOnly);
+        QByteArray longName = second.readAll();
+        for (qsizetype at : {0x4F4, 0x4F5, 0x4F6, 0x4F7, 0x541})
+            longName[at] = char(0xFF);
+        QTest::newRow("xls directory name longer than its entry")
+            << QStringLiteral("name.xls") << longName << QStringLiteral("已损坏或不完整");
         QTest::newRow("csv with binary") << QStringLiteral("bin.csv") << QByteArray("a,b\0c", 5)
                                          << QStringLiteral("不是文本格式");
     }
