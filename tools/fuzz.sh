@@ -38,6 +38,7 @@ done
 failed=()
 mkdir -p "$build/artifacts" "$build/logs"
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/fuzz/lsan.supp}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 for t in "${targets[@]}"; do
   corpus=$build/corpus/$t # grows from run to run; the seeds are read each time

@@ -3,6 +3,7 @@
 #include "data/SpreadsheetReader.h"
 #include "data/TextCodec.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -462,6 +463,27 @@ private slots:
         QVERIFY(!r);
         QVERIFY2(error.contains(name), qPrintable(error));
         QVERIFY2(error.contains(expected), qPrintable(error));
+    }
+
+    // The inputs the fuzz targets once stopped on (tests/data/fuzz/TARGET): each opens, or
+    // fails with a message that names it (under the sanitizers of the fuzz build, tools/fuzz.sh
+    // runs them again as seeds).
+    void fuzzFindingsOpenOrSayWhy()
+    {
+        const QDir findings(QFINDTESTDATA("data/fuzz"));
+        QVERIFY(findings.exists());
+        int files = 0;
+        for (const QFileInfo& kind : findings.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            for (const QFileInfo& file : QDir(kind.filePath()).entryInfoList(QDir::Files)) {
+                ++files;
+                QString error;
+                const auto reader = SpreadsheetReader::openFile(file.filePath(), &error);
+                if (!reader)
+                    QVERIFY2(error.contains(QDir::toNativeSeparators(file.filePath())),
+                             qPrintable(error));
+            }
+        }
+        QVERIFY(files > 0);
     }
 
     // Workbooks whose zip is sound but whose content is not.
