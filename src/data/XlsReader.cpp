@@ -40,15 +40,16 @@ quint32 le(const QByteArray& b, qint64 at, int bytes)
 }
 
 // What is read here of an OLE2 compound file, through its allocation tables: the Workbook
-// stream (empty when the file is not as expected) and whether the name of every directory
-// entry fits the entry's 64 bytes. FreeXL converts a name by the length the entry states,
-// reading past its copy of the entry when that is longer: such a file is refused before
-// FreeXL sees it. Every chain is bounded by the number of sectors, so a damaged table
-// cannot loop.
+// stream (empty when the file is not as expected) and whether its directory is sound: the
+// allocation table and the directory in sectors of the file, and the name of every entry
+// within the entry's 64 bytes. FreeXL converts a name by the length the entry states, and
+// takes a sector number beyond the file round to one inside it (32-bit offsets), reading
+// past its copy of an entry: such a file is refused before FreeXL sees it. Every chain is bounded
+// by the number of sectors, so a damaged table cannot loop.
 struct CompoundFile
 {
     QByteArray workbook;
-    bool namesFit = true;
+    bool sound = true;
 };
 
 CompoundFile readCompoundFile(const QByteArray& file)
@@ -90,9 +91,13 @@ CompoundFile readCompoundFile(const QByteArray& file)
         }
         return out;
     };
-    const QByteArray directory = chain(le(file, 0x30, 4), file, sectorSize, sectorAt, fat);
+    const quint32 directoryStart = le(file, 0x30, 4);
+    const QByteArray directory = chain(directoryStart, file, sectorSize, sectorAt, fat);
+    compound.sound =
+        directoryStart < sectors && !directory.isEmpty() &&
+        std::all_of(fatSectors.cbegin(), fatSectors.cend(), [&](quint32 s) { return s < sectors; });
     for (qint64 e = 0; e + 128 <= directory.size(); e += 128)
-        compound.namesFit = compound.namesFit && le(directory, e + 0x40, 2) <= 64;
+        compound.sound = compound.sound && le(directory, e + 0x40, 2) <= 64;
     for (qint64 e = 0; e + 128 <= directory.size(); e += 128) {
         const int nameBytes = int(le(directory, e + 0x40, 2));
         if (nameBytes < 2 || nameBytes > 64 || quint8(directory[e + 0x42]) != 2)
@@ -167,7 +172,7 @@ bool XlsReader::open(const QString& path, QString* error)
     if (QFile f(path); f.open(QIODevice::ReadOnly))
         bytes = f.readAll();
     const CompoundFile compound = readCompoundFile(bytes);
-    if (!compound.namesFit) {
+    if (!compound.sound) {
         *error = QStringLiteral("%1 不能读取：文件已损坏或不完整。").arg(shown);
         return false;
     }
