@@ -58,8 +58,11 @@ CompoundFile readCompoundFile(const QByteArray& file)
     constexpr quint32 kEnd = 0xFFFFFFFE;
     const int shift = int(le(file, 0x1E, 2));
     const int miniShift = int(le(file, 0x20, 2));
-    if (shift < 7 || shift > 16 || miniShift < 1 || miniShift >= shift)
+    if (shift < 7 || shift > 16 || miniShift < 1 || miniShift >= shift) {
+        // A file of another kind is FreeXL's to refuse; a compound file's header is ours.
+        compound.sound = !file.startsWith(QByteArrayView("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8));
         return compound;
+    }
     const qint64 sectorSize = qint64(1) << shift;
     const qint64 sectors = (file.size() + sectorSize - 1) / sectorSize;
     auto sectorAt = [&](quint32 n) { return (qint64(n) + 1) * sectorSize; };
