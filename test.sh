@@ -19,3 +19,8 @@ export TUSHU_PG_SCRIPT="$root/tools/pg.sh"
 
 cd build
 ctest --output-on-failure -j2 "$@"
+
+# The fuzz targets, briefly (tools/fuzz.sh runs them a minute each by default). The caller
+# holds the build lock, if any, for the whole of this script.
+cd "$root"
+TUSHU_BUILD_LOCK= tools/fuzz.sh "${TUSHU_FUZZ_SECONDS:-15}"

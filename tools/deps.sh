@@ -10,6 +10,7 @@ PACKAGES=(
   fonts-wqy-microhei qt6-translations-l10n
   postgresql libpq-dev
   poppler-utils xdg-utils
+  clang libclang-rt-14-dev
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -1,13 +1,11 @@
 #include "ExportCommand.h"
 
+#include "CommandOutput.h"
 #include "data/TableExport.h"
-
-#include <cstdio>
 
 int runExportCommand(const QString& dir, const QString& table, const QString& file)
 {
     const TableExport::Result result = TableExport::run(dir, table, file);
-    std::FILE* out = result.ok ? stdout : stderr;
-    std::fprintf(out, "%s\n", result.message.toUtf8().constData());
+    CommandOutput::line(result.ok ? stdout : stderr, result.message);
     return result.ok ? 0 : 1;
 }

@@ -14,11 +14,18 @@ struct Options
     QString exportTable; // --export TABLE FILE
     QString exportFile;
     QString backupFolder; // --backup FOLDER
-    QString error;        // a command line that cannot be used
+    QString importBooksFile;   // --import-books FILE
+    QString importReadersFile; // --import-readers FILE
+    QString overdueFile;       // --overdue FILE.xlsx
+    bool help = false;         // --help
+    QString error;             // a command line that cannot be used
 };
 
 // Reads the arguments after the program name.
 Options parseArguments(const QStringList& arguments);
+
+// What --help prints: every option with what it does.
+const char* usage();
 
 int main(int argc, char** argv);
 } // namespace Startup

@@ -3,6 +3,9 @@
 #pragma once
 
 #include <QString>
+#include <QVariantList>
+
+class Database;
 
 namespace TableExport {
 struct Result
@@ -16,4 +19,9 @@ struct Result
 // writes every column of every row of the table to file. Only names of the schema's tables
 // are accepted.
 Result run(const QString& dir, const QString& table, const QString& file);
+
+// Writes every column of the rows of the statement (its values bound) to file, the column
+// types taken from the schema table when the result set does not tie them to one.
+Result write(const Database& db, const QString& sql, const QVariantList& values,
+             const QString& table, const QString& file);
 } // namespace TableExport

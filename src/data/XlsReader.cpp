@@ -39,16 +39,30 @@ quint32 le(const QByteArray& b, qint64 at, int bytes)
     return v;
 }
 
-// The Workbook stream of an OLE2 compound file, read through the file's allocation
-// tables; empty when the file is not as expected. Every chain is bounded by the number of
-// sectors, so a damaged table cannot loop.
-QByteArray workbookStream(const QByteArray& file)
+// What is read here of an OLE2 compound file, through its allocation tables: the Workbook
+// stream (empty when the file is not as expected) and whether its directory is sound: the
+// allocation table and the directory in sectors of the file, and the name of every entry
+// within the entry's 64 bytes. FreeXL converts a name by the length the entry states, and
+// takes a sector number beyond the file round to one inside it (32-bit offsets), reading
+// past its copy of an entry: such a file is refused before FreeXL sees it. Every chain is bounded
+// by the number of sectors, so a damaged table cannot loop.
+struct CompoundFile
 {
+    QByteArray workbook;
+    bool sound = true;
+};
+
+CompoundFile readCompoundFile(const QByteArray& file)
+{
+    CompoundFile compound;
     constexpr quint32 kEnd = 0xFFFFFFFE;
     const int shift = int(le(file, 0x1E, 2));
     const int miniShift = int(le(file, 0x20, 2));
-    if (shift < 7 || shift > 16 || miniShift < 1 || miniShift >= shift)
-        return {};
+    if (shift < 7 || shift > 16 || miniShift < 1 || miniShift >= shift) {
+        // A file of another kind is FreeXL's to refuse; a compound file's header is ours.
+        compound.sound = !file.startsWith(QByteArrayView("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8));
+        return compound;
+    }
     const qint64 sectorSize = qint64(1) << shift;
     const qint64 sectors = (file.size() + sectorSize - 1) / sectorSize;
     auto sectorAt = [&](quint32 n) { return (qint64(n) + 1) * sectorSize; };
@@ -80,7 +94,13 @@ QByteArray workbookStream(const QByteArray& file)
         }
         return out;
     };
-    const QByteArray directory = chain(le(file, 0x30, 4), file, sectorSize, sectorAt, fat);
+    const quint32 directoryStart = le(file, 0x30, 4);
+    const QByteArray directory = chain(directoryStart, file, sectorSize, sectorAt, fat);
+    compound.sound =
+        directoryStart < sectors && !directory.isEmpty() &&
+        std::all_of(fatSectors.cbegin(), fatSectors.cend(), [&](quint32 s) { return s < sectors; });
+    for (qint64 e = 0; e + 128 <= directory.size(); e += 128)
+        compound.sound = compound.sound && le(directory, e + 0x40, 2) <= 64;
     for (qint64 e = 0; e + 128 <= directory.size(); e += 128) {
         const int nameBytes = int(le(directory, e + 0x40, 2));
         if (nameBytes < 2 || nameBytes > 64 || quint8(directory[e + 0x42]) != 2)
@@ -91,8 +111,10 @@ QByteArray workbookStream(const QByteArray& file)
             continue;
         const quint32 start = le(directory, e + 0x74, 4);
         const qint64 size = le(directory, e + 0x78, 4);
-        if (size >= qint64(le(file, 0x38, 4))) // a regular stream
-            return chain(start, file, sectorSize, sectorAt, fat).left(size);
+        if (size >= qint64(le(file, 0x38, 4))) { // a regular stream
+            compound.workbook = chain(start, file, sectorSize, sectorAt, fat).left(size);
+            return compound;
+        }
         // A small stream lives in the mini stream, the root entry's stream.
         const QByteArray mini = chain(le(directory, 0x74, 4), file, sectorSize, sectorAt, fat);
         const QByteArray miniFatBytes = chain(le(file, 0x3C, 4), file, sectorSize, sectorAt, fat);
@@ -100,22 +122,20 @@ QByteArray workbookStream(const QByteArray& file)
         for (qint64 i = 0; i + 4 <= miniFatBytes.size(); i += 4)
             miniFat << le(miniFatBytes, i, 4);
         const qint64 miniSize = qint64(1) << miniShift;
-        return chain(
-                   start, mini, miniSize, [&](quint32 n) { return qint64(n) * miniSize; }, miniFat)
-            .left(size);
+        compound.workbook =
+            chain(
+                start, mini, miniSize, [&](quint32 n) { return qint64(n) * miniSize; }, miniFat)
+                .left(size);
+        return compound;
     }
-    return {};
+    return compound;
 }
 
 // The worksheet the workbook opens on, counted as FreeXL counts sheets (worksheets only):
 // the WINDOW1 record's selected tab among the BOUNDSHEET records of the workbook globals.
 // 0 when the file does not say or names a sheet that is no worksheet.
-unsigned short activeWorksheet(const QString& path)
+unsigned short activeWorksheet(const QByteArray& stream)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray stream = workbookStream(f.readAll());
     int activeTab = -1;
     QList<bool> isWorksheet; // per sheet tab
     for (qint64 at = 0; at + 4 <= stream.size();) {
@@ -151,6 +171,14 @@ bool XlsReader::open(const QString& path, QString* error)
 {
     clear();
     const QString shown = QDir::toNativeSeparators(path);
+    QByteArray bytes;
+    if (QFile f(path); f.open(QIODevice::ReadOnly))
+        bytes = f.readAll();
+    const CompoundFile compound = readCompoundFile(bytes);
+    if (!compound.sound) {
+        *error = QStringLiteral("%1 不能读取：文件已损坏或不完整。").arg(shown);
+        return false;
+    }
     Handle xls;
     int rc = freexl_open(QFile::encodeName(path).constData(), &xls.h);
     if (rc != FREEXL_OK) {
@@ -170,7 +198,7 @@ bool XlsReader::open(const QString& path, QString* error)
     }
     unsigned int rows = 0;
     unsigned short columns = 0;
-    unsigned short active = activeWorksheet(path);
+    unsigned short active = activeWorksheet(compound.workbook);
     if (active >= sheets)
         active = 0;
     if ((rc = freexl_select_active_worksheet(xls.h, active)) != FREEXL_OK ||

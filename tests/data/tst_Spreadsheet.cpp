@@ -3,6 +3,7 @@
 #include "data/SpreadsheetReader.h"
 #include "data/TextCodec.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -437,6 +438,15 @@ private slots:
             << QStringLiteral("cut.xls") << legacy.left(1500) << QStringLiteral("cut.xls");
         QTest::newRow("xls header only")
             << QStringLiteral("head.xls") << legacy.left(512) << QStringLiteral("head.xls");
+        // A directory entry whose name claims more than the entry's 64 bytes, beside a
+        // Workbook entry without a first sector: FreeXL read past its copy of the entry.
+        QFile second(QFINDTESTDATA("data/fixtures/books_second_active.xls"));
+        second.open(QIODevice::ReadOnly);
+        QByteArray longName = second.readAll();
+        for (qsizetype at : {0x4F4, 0x4F5, 0x4F6, 0x4F7, 0x541})
+            longName[at] = char(0xFF);
+        QTest::newRow("xls directory name longer than its entry")
+            << QStringLiteral("name.xls") << longName << QStringLiteral("已损坏或不完整");
         QTest::newRow("csv with binary") << QStringLiteral("bin.csv") << QByteArray("a,b\0c", 5)
                                          << QStringLiteral("不是文本格式");
     }
@@ -453,6 +463,27 @@ private slots:
         QVERIFY(!r);
         QVERIFY2(error.contains(name), qPrintable(error));
         QVERIFY2(error.contains(expected), qPrintable(error));
+    }
+
+    // The inputs the fuzz targets once stopped on (tests/data/fuzz/TARGET): each opens, or
+    // fails with a message that names it (under the sanitizers of the fuzz build, tools/fuzz.sh
+    // runs them again as seeds).
+    void fuzzFindingsOpenOrSayWhy()
+    {
+        const QDir findings(QFINDTESTDATA("data/fuzz"));
+        QVERIFY(findings.exists());
+        int files = 0;
+        for (const QFileInfo& kind : findings.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            for (const QFileInfo& file : QDir(kind.filePath()).entryInfoList(QDir::Files)) {
+                ++files;
+                QString error;
+                const auto reader = SpreadsheetReader::openFile(file.filePath(), &error);
+                if (!reader)
+                    QVERIFY2(error.contains(QDir::toNativeSeparators(file.filePath())),
+                             qPrintable(error));
+            }
+        }
+        QVERIFY(files > 0);
     }
 
     // Workbooks whose zip is sound but whose content is not.

@@ -1,0 +1,24 @@
+// The command-line jobs a scheduled task runs against the library of DIR/de.ini, each
+// silent when it did its work and with the reason on standard error when it did not:
+//   tushu --dir DIR --import-books FILE     the book import of the import screen
+//   tushu --dir DIR --import-readers FILE   the reader import of the import screen
+//   tushu --dir DIR --overdue FILE.xlsx     the overdue list, today being the program's
+#pragma once
+
+#include "data/SheetImport.h"
+
+#include <QString>
+
+namespace JobExit {
+constexpr int Done = 0;
+constexpr int Failed = 1; // nothing done: no library, no sheet, a database failure
+// (2 is a command line that cannot be used.)
+constexpr int RowsRefused = 3; // the import ran; the rows listed were refused, the rest is in
+} // namespace JobExit
+
+// Imports rows 2 onwards of the sheet in file as the import screen does (no automatic
+// numbering). Each refused row goes to standard error as "行 N: reason", N the sheet row.
+int runImportCommand(const QString& dir, const QString& file, const ImportLayout& layout);
+
+// Writes the overdue list (every column of the open loans due today or earlier) to file.
+int runOverdueCommand(const QString& dir, const QString& file);
