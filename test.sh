@@ -23,4 +23,4 @@ ctest --output-on-failure -j2 "$@"
 # The fuzz targets, briefly (tools/fuzz.sh runs them a minute each by default). The caller
 # holds the build lock, if any, for the whole of this script.
 cd "$root"
-TUSHU_BUILD_LOCK= tools/fuzz.sh "${TUSHU_FUZZ_SECONDS:-15}"
+TUSHU_BUILD_LOCK= TUSHU_FUZZ_SEED=${TUSHU_FUZZ_SEED:-1} tools/fuzz.sh "${TUSHU_FUZZ_SECONDS:-15}"

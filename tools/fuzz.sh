@@ -45,7 +45,9 @@ for t in "${targets[@]}"; do
   mkdir -p "$corpus"
   log=$build/logs/$t.log
   echo "fuzz_$t: ${seconds}s"
-  if ! locked nice -n 10 "$build/fuzz_$t" -max_total_time="$seconds" -timeout=10 \
+  # TUSHU_FUZZ_SEED fixes libFuzzer's random seed, so that a short run is repeatable.
+  if ! locked nice -n 10 "$build/fuzz_$t" ${TUSHU_FUZZ_SEED:+-seed="$TUSHU_FUZZ_SEED"} \
+      -max_total_time="$seconds" -timeout=10 \
       -rss_limit_mb=2048 -max_len=65536 -artifact_prefix="$build/artifacts/$t-" \
       "$corpus" "$seeds/$t" >"$log" 2>&1; then
     failed+=("$t")
