@@ -7,11 +7,28 @@
 #include "data/Schema.h"
 #include "widgets/DataGrid.h"
 
+#include <QDir>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QSqlRecord>
 #include <cstdio>
 
 namespace Bench {
+
+// Opens a new, empty SQLite book.mdb in dir (or else in temp) on db: its path, or empty after
+// printing why it could not be opened.
+inline QString openNewLibrary(Database& db, const QString& dir, const QTemporaryDir& temp)
+{
+    const QString path =
+        QDir(dir.isEmpty() ? temp.path() : dir).absoluteFilePath(QStringLiteral("book.mdb"));
+    QFile::remove(path);
+    QString error;
+    if (!db.openSqlite(path, true, &error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return {};
+    }
+    return path;
+}
 
 // Fills a new SQLite library: the indexes are dropped, the rows put in by fill (in one
 // transaction), then the indexes built once, which is much faster than keeping them up to

@@ -138,15 +138,10 @@ int main(int argc, char** argv)
     const int loans = std::max(4000, int(200000 * scale));
     Clock::setNow(QDateTime(QDate(2026, 3, 14), QTime(9, 0)));
     QTemporaryDir temp;
-    const QString path =
-        QDir(dir.isEmpty() ? temp.path() : dir).absoluteFilePath(QStringLiteral("book.mdb"));
-    QFile::remove(path);
     Database& db = Database::shared();
-    QString error;
-    if (!db.openSqlite(path, true, &error)) {
-        std::fprintf(stderr, "%s\n", qPrintable(error));
+    const QString path = Bench::openNewLibrary(db, dir, temp);
+    if (path.isEmpty())
         return 1;
-    }
     LoginState& login = LoginState::instance();
     login.OperatorName = QStringLiteral("甲");
     login.rights.qxbkxg = login.rights.qxdel = login.rights.qxModifyStock = true;

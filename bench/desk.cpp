@@ -298,16 +298,10 @@ int main(int argc, char** argv)
     const Sizes n{std::max(1000, int(1000000 * scale)), std::max(1000, int(100000 * scale)),
                   std::max(60000, int(2000000 * scale)), std::max(10, int(100 * scale))};
     QTemporaryDir temp;
-    const QString path =
-        QDir(dir.isEmpty() ? temp.path() : dir).absoluteFilePath(QStringLiteral("book.mdb"));
-    QFile::remove(path);
-
     Database db(QStringLiteral("bench"));
-    QString error;
-    if (!db.openSqlite(path, true, &error)) {
-        std::fprintf(stderr, "%s\n", qPrintable(error));
+    const QString path = Bench::openNewLibrary(db, dir, temp);
+    if (path.isEmpty())
         return 1;
-    }
     try {
         Schema::create(db);
         QElapsedTimer t;

@@ -114,15 +114,10 @@ int main(int argc, char** argv)
     const int income = std::max(2000, int(200000 * scale));
     Clock::setNow(QDateTime(kToday, QTime(9, 0)));
     QTemporaryDir temp;
-    const QString path =
-        QDir(dir.isEmpty() ? temp.path() : dir).absoluteFilePath(QStringLiteral("book.mdb"));
-    QFile::remove(path);
     Database& db = Database::shared();
-    QString error;
-    if (!db.openSqlite(path, true, &error)) {
-        std::fprintf(stderr, "%s\n", qPrintable(error));
+    const QString path = Bench::openNewLibrary(db, dir, temp);
+    if (path.isEmpty())
         return 1;
-    }
     LoginState& login = LoginState::instance();
     login.OperatorName = QStringLiteral("甲");
     login.rights.qxrdxg = login.rights.qxdel = login.rights.qxadddata = true;
