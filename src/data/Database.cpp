@@ -255,6 +255,11 @@ bool Database::connectionLost(const QSqlError& error) const
             if (!conn || PQstatus(conn) == CONNECTION_BAD ||
                 PQtransactionStatus(conn) == PQTRANS_UNKNOWN)
                 return true;
+            // The server always says why it refused: a failure without any text, code or
+            // driver's words is Qt finding the connection unusable before it asked.
+            if (error.databaseText().isEmpty() && error.driverText().isEmpty() &&
+                error.nativeErrorCode().isEmpty())
+                return true;
             // A failure that carries no text at all: ask the connection whether it still
             // answers.
             if (error.databaseText().isEmpty() && error.nativeErrorCode().isEmpty() &&
@@ -277,7 +282,9 @@ bool Database::connectionLost(const QSqlError& error) const
         const QString all = text + QLatin1Char(' ') + error.driverText();
         for (const char* lost : {"server closed the connection unexpectedly",
                                  "no connection to the server", "could not send data to server",
-                                 "could not receive data from server", "terminating connection"})
+                                 "could not receive data from server", "terminating connection",
+                                 // a reopening that failed, as the connection last reported it
+                                 "Unable to connect", "the database system is"})
             if (all.contains(QLatin1String(lost)))
                 return true;
         // Connection exceptions and the server's shutdown or restart.
