@@ -6,18 +6,20 @@
 #include <QFile>
 #include <QStringList>
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <vector>
 
 namespace Bench {
 
-// The options every library benchmark takes: --scale S, --runs N, --dir DIR.
+// The options every library benchmark takes: --scale S, --runs N, --dir DIR. Prints the usage
+// and ends the program when they make no sense.
 struct Options
 {
     double scale = 1.0;
     int runs = 0;
     QString dir; // where book.mdb is kept; empty: a temporary folder
-    bool valid() const { return scale > 0 && runs >= 1; }
 };
 
 inline Options options(const QStringList& args, int defaultRuns)
@@ -31,6 +33,11 @@ inline Options options(const QStringList& args, int defaultRuns)
             o.runs = args[++i].toInt();
         else if (args[i] == QLatin1String("--dir"))
             o.dir = args[++i];
+    }
+    if (o.scale <= 0 || o.runs < 1) {
+        std::fprintf(stderr, "usage: %s [--scale S] [--runs N] [--dir DIR]\n",
+                     qPrintable(args.value(0)));
+        std::exit(2);
     }
     return o;
 }

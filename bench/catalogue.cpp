@@ -126,14 +126,7 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const Bench::Options o = Bench::options(app.arguments(), 200);
-    const double scale = o.scale;
-    const int runs = o.runs;
-    const QString dir = o.dir;
-    if (!o.valid()) {
-        std::fprintf(stderr, "usage: bench_catalogue [--scale S] [--runs N] [--dir DIR]\n");
-        return 2;
-    }
+    const auto [scale, runs, dir] = Bench::options(app.arguments(), 200);
     const int books = std::max(20000, int(1000000 * scale));
     const int loans = std::max(4000, int(200000 * scale));
     Clock::setNow(QDateTime(QDate(2026, 3, 14), QTime(9, 0)));

@@ -287,14 +287,7 @@ struct Floor
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    const Bench::Options o = Bench::options(app.arguments(), 1000);
-    const double scale = o.scale;
-    const int runs = o.runs;
-    const QString dir = o.dir;
-    if (!o.valid()) {
-        std::fprintf(stderr, "usage: bench_desk [--scale S] [--runs N] [--dir DIR]\n");
-        return 2;
-    }
+    const auto [scale, runs, dir] = Bench::options(app.arguments(), 1000);
     const Sizes n{std::max(1000, int(1000000 * scale)), std::max(1000, int(100000 * scale)),
                   std::max(60000, int(2000000 * scale)), std::max(10, int(100 * scale))};
     QTemporaryDir temp;

@@ -100,14 +100,7 @@ int main(int argc, char** argv)
     // The registrar statistics shows its statement before it runs: answered unattended.
     RecordingMessenger messenger;
     Messenger::install(&messenger);
-    const Bench::Options o = Bench::options(app.arguments(), 200);
-    const double scale = o.scale;
-    const int runs = o.runs;
-    const QString dir = o.dir;
-    if (!o.valid()) {
-        std::fprintf(stderr, "usage: bench_readers [--scale S] [--runs N] [--dir DIR]\n");
-        return 2;
-    }
+    const auto [scale, runs, dir] = Bench::options(app.arguments(), 200);
     const int books = std::max(10000, int(1000000 * scale));
     const int readers = std::max(1000, int(100000 * scale));
     const int loans = std::max(20000, int(2000000 * scale));
