@@ -49,9 +49,11 @@ TChangePwdFm::TChangePwdFm(QWidget* parent) : QWidget(parent), rules_(Database::
     name(closeButton_, "closeButton", closeButton_->text());
     connect(saveButton_, &QPushButton::clicked, this, &TChangePwdFm::saveClick);
     connect(closeButton_, &QPushButton::clicked, this, &QWidget::close);
-    // Enter in any input saves.
-    for (QLineEdit* e : {oldEdit_, newEdit_, confirmEdit_})
-        connect(e, &QLineEdit::returnPressed, this, &TChangePwdFm::saveClick);
+    // Enter moves on to the next input, so that Enter after the old password cannot store an
+    // empty new one; only Enter in the confirmation presses "保存".
+    connect(oldEdit_, &QLineEdit::returnPressed, newEdit_, qOverload<>(&QWidget::setFocus));
+    connect(newEdit_, &QLineEdit::returnPressed, confirmEdit_, qOverload<>(&QWidget::setFocus));
+    connect(confirmEdit_, &QLineEdit::returnPressed, saveButton_, &QPushButton::click);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();

@@ -509,6 +509,51 @@ private slots:
             LoginRules(lib.db(), state).login(QStringLiteral("张三"), QStringLiteral("秘密'\"1")));
     }
 
+    // Enter moves on to the next input; only Enter in the confirmation saves. Enter after the
+    // old password alone once stored an empty password.
+    void enterKey_data()
+    {
+        QTest::addColumn<int>("input");
+        QTest::addColumn<int>("focusAfter");
+        QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("old password") << 0 << 1 << QStringList() << "zs";
+        QTest::newRow("new password") << 1 << 2 << QStringList() << "zs";
+        QTest::newRow("confirmation") << 2 << -1 << QStringList{"修改成功！"} << "秘密";
+    }
+    void enterKey()
+    {
+        QFETCH(int, input);
+        QFETCH(int, focusAfter);
+        QFETCH(QStringList, messages);
+        QFETCH(QString, stored);
+        TestLibrary lib;
+        QVERIFY2(lib.ok(), qPrintable(lib.error()));
+        putOperator(lib.db(), QStringLiteral("张三"), QStringLiteral("zs"), 0);
+        LoginState::instance().OperatorName = QStringLiteral("张三");
+        RecordingMessenger messenger;
+        TChangePwdFm fm;
+        fm.show();
+        fm.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&fm));
+        QLineEdit* const inputs[] = {fm.oldEdit(), fm.newEdit(), fm.confirmEdit()};
+        // What was typed up to this input; the inputs after it are still empty.
+        const QString typed[] = {QStringLiteral("zs"), QStringLiteral("秘密"),
+                                 QStringLiteral("秘密")};
+        for (int i = 0; i <= input; ++i)
+            inputs[i]->setText(typed[i]);
+        inputs[input]->setFocus();
+        QTest::keyClick(inputs[input], Qt::Key_Return);
+        QCOMPARE(messenger.texts(), messages);
+        QCOMPARE(password(lib.db(), QStringLiteral("张三")), stored);
+        if (focusAfter >= 0) {
+            QVERIFY(fm.isVisible());
+            QVERIFY(inputs[focusAfter]->hasFocus());
+        } else {
+            QVERIFY(!fm.isVisible());
+        }
+    }
+
     void checksInOrder_data()
     {
         QTest::addColumn<QString>("old");
