@@ -210,6 +210,8 @@ void TSysInfoSetFm::load()
     try {
         showForm(rules_.load(LoginState::instance().BcCc));
     } catch (const DbError& e) {
+        // The inputs are empty now: saving them would overwrite the stored row.
+        saveButton_->setEnabled(false);
         Messenger::instance().error(this, e.message());
     }
 }
@@ -288,6 +290,8 @@ SysInfoSetRules::Form TSysInfoSetFm::form() const
 void TSysInfoSetFm::saveClick()
 {
     using R = SysInfoSetRules;
+    if (!saveButton_->isEnabled())
+        return;
     const R::Outcome outcome = rules_.save(form(), settingsPath());
     Messenger& m = Messenger::instance();
     switch (outcome.kind) {

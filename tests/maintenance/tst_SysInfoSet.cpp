@@ -318,6 +318,45 @@ private slots:
         QCOMPARE(DbValue::toBool(setting(lib.db(), "启用押金功能")), false);
     }
 
+    // A screen that could not read the row never writes it: its inputs are empty, and
+    // "保存" over them once blanked the library's name, switches and texts.
+    void failedReadNeverWrites_data()
+    {
+        QTest::addColumn<int>("engine");
+        QTest::newRow("sqlite") << int(TestLibrary::SQLite);
+        QTest::newRow("postgresql") << int(TestLibrary::PostgreSQL);
+    }
+    void failedReadNeverWrites()
+    {
+        QFETCH(int, engine);
+        TUSHU_REQUIRE_ENGINE(engine);
+        TestLibrary lib{TestLibrary::Engine(engine)};
+        QVERIFY2(lib.ok(), qPrintable(lib.error()));
+        lib.db().execute(QStringLiteral("update 系统设置 set 图书馆名 = ?"),
+                         {QStringLiteral("阳光图书馆")});
+        ProgramFolder folder;
+        const QStringList before = settingsRows(lib.db());
+        RecordingMessenger messenger;
+        // The read fails as with a locked file or a lost connection; the table is back by
+        // the time the operator presses "保存".
+        lib.db().execute(QStringLiteral("alter table 系统设置 rename to 系统设置_away"));
+        TSysInfoSetFm fm;
+        lib.db().execute(QStringLiteral("alter table 系统设置_away rename to 系统设置"));
+        fm.show();
+        QCOMPARE(messenger.shown.size(), 1);
+        QCOMPARE(messenger.shown[0].kind, QStringLiteral("error"));
+        QVERIFY(!fm.saveButton()->isEnabled());
+        // What an operator facing empty inputs types to get past the checks.
+        fm.edit(QStringLiteral("超期日罚金"))->setText(QStringLiteral("0.1"));
+        fm.edit(QStringLiteral("押金倍数"))->setText(QStringLiteral("1"));
+        fm.edit(QStringLiteral("开户费"))->setText(QStringLiteral("5"));
+        QTest::mouseClick(fm.saveButton(), Qt::LeftButton);
+        fm.saveClick();
+        QCOMPARE(messenger.shown.size(), 1);
+        QCOMPARE(settingsRows(lib.db()), before);
+        QCOMPARE(folder.bcCc(), QStringLiteral("0"));
+    }
+
     // The row is stored before de.ini is written; a de.ini that cannot be written is
     // reported instead of the success text.
     void failedSettingsFileWriteIsReported()
