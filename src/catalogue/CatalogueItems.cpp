@@ -1,5 +1,7 @@
 #include "CatalogueItems.h"
 
+#include "BookEntry.h"
+
 #include "data/AdminLog.h"
 #include "data/Clock.h"
 #include "data/Schema.h"
@@ -433,6 +435,8 @@ IssueRecord CatalogueItems::copyIssue(const IssueRecord& typed, const QVariantMa
             *field = field->trimmed();
     };
     copy("名称", &r.名称);
+    // The initials follow the copied title unless the earlier issue stored its own.
+    r.py = BookEntry::pinyin(r.名称);
     copy("物品级别", &r.物品级别, true);
     copy("出版社", &r.出版社);
     copy("存放位置", &r.存放位置);

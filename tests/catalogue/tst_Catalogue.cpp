@@ -468,6 +468,37 @@ private slots:
         QVERIFY(!rules.earliestIssue(QStringLiteral("978")));
     }
 
+    // The initials come from the earlier issue's py when it holds one, and otherwise follow
+    // the copied title, never the title typed before.
+    void periodicalCopyPinyin_data()
+    {
+        QTest::addColumn<QVariant>("storedTitle");
+        QTest::addColumn<QVariant>("storedPy");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("py");
+        const QVariant null(QMetaType::fromType<QString>());
+        QTest::newRow("py stored")
+            << QVariant(QStringLiteral("读者")) << QVariant(QStringLiteral("XX"))
+            << QStringLiteral("读者") << QStringLiteral("XX");
+        QTest::newRow("py null") << QVariant(QStringLiteral("读者")) << null
+                                 << QStringLiteral("读者")
+                                 << BookEntry::pinyin(QStringLiteral("读者"));
+        QTest::newRow("title and py null")
+            << null << null << QStringLiteral("知音") << BookEntry::pinyin(QStringLiteral("知音"));
+    }
+    void periodicalCopyPinyin()
+    {
+        QFETCH(QVariant, storedTitle);
+        QFETCH(QVariant, storedPy);
+        IssueRecord typed = CatalogueItems::initialIssue();
+        typed.名称 = QStringLiteral("知音");
+        typed.py = BookEntry::pinyin(typed.名称);
+        const IssueRecord r = CatalogueItems::copyIssue(
+            typed, {{QStringLiteral("名称"), storedTitle}, {QStringLiteral("py"), storedPy}});
+        QTEST(r.名称, "title");
+        QTEST(r.py, "py");
+    }
+
     void accessionRange_data() { addEngines(); }
     void accessionRange()
     {
