@@ -140,6 +140,9 @@ TQkAddFm::TQkAddFm(QWidget* parent) : QWidget(parent), rules_(CatalogueTable::pe
 void TQkAddFm::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    // A window restored from minimised keeps what was typed.
+    if (event->spontaneous())
+        return;
     InitialData();
     try {
         const BookEntryLists l = BookEntry().loadLists();

@@ -6,6 +6,8 @@
 #include "catalogue/BookEntry.h"
 #include "catalogue/CatalogueItems.h"
 #include "catalogue/QkAddUt.h"
+#include "catalogue/QkEditUt.h"
+#include "catalogue/QkSearchUt.h"
 #include "catalogue/StockModifyUt.h"
 #include "data/Clock.h"
 #include "data/LoginState.h"
@@ -14,8 +16,10 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSqlQuery>
@@ -677,6 +681,30 @@ private slots:
         QVERIFY(!screen.findChild<QAction*>(QStringLiteral("deleteAction"))->isEnabled());
         QVERIFY(screen.findChild<QAction*>(QStringLiteral("editAction"))->isEnabled());
         QVERIFY(screen.findChild<QAction*>(QStringLiteral("addAction"))->isEnabled());
+    }
+
+    // A periodical entry window restored from minimised keeps what was typed; only its
+    // first show starts it afresh.
+    void periodicalEntryKeepsInputWhenRestored()
+    {
+        Library l(TestLibrary::SQLite);
+        QVERIFY2(l.lib.ok(), qPrintable(l.lib.error()));
+        TQkAddFm screen;
+        screen.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&screen));
+        screen.findChild<QLineEdit*>(QStringLiteral("numberEdit"))->setText(QStringLiteral("Q7"));
+        screen.findChild<QLineEdit*>(QStringLiteral("titleEdit"))->setText(QStringLiteral("读者"));
+        screen.findChild<QLineEdit*>(QStringLiteral("quantityEdit"))->setText(QStringLiteral("3"));
+        screen.setWindowState(Qt::WindowMinimized);
+        screen.setWindowState(Qt::WindowNoState);
+        QCoreApplication::processEvents();
+        QCOMPARE(screen.findChild<QLineEdit*>(QStringLiteral("numberEdit"))->text(),
+                 QStringLiteral("Q7"));
+        QCOMPARE(screen.findChild<QLineEdit*>(QStringLiteral("titleEdit"))->text(),
+                 QStringLiteral("读者"));
+        QCOMPARE(screen.findChild<QLineEdit*>(QStringLiteral("quantityEdit"))->text(),
+                 QStringLiteral("3"));
+        QVERIFY(l.messenger.shown.isEmpty());
     }
 
     // Enter on a stored barcode fills the entry screen from the earliest issue.
