@@ -106,14 +106,19 @@ void ItemEditForm::loadLists()
 void ItemEditForm::show(const QVariantMap& row,
                         const std::function<QString(const QString&, const QVariant&)>& shown)
 {
+    shown_.clear();
     for (const EditField& f : specs_) {
         const QVariant v = row.value(f.column);
         QWidget* w = fields_.value(f.column);
         if (auto* date = qobject_cast<QDateEdit*>(w)) {
             const QDate d = DbValue::dateOrNull(v);
             date->setDate(d.isValid() ? d : kNoDate);
+            shown_.insert(f.column, {date->date(), d});
         } else {
-            setText(f.column, shown(f.column, v));
+            const QString text = shown(f.column, v);
+            setText(f.column, text);
+            if (auto* memo = qobject_cast<QPlainTextEdit*>(w))
+                shown_.insert(f.column, {memo->toPlainText(), text});
         }
     }
 }
@@ -145,11 +150,20 @@ QVariantMap ItemEditForm::values() const
 {
     QVariantMap out;
     for (const EditField& f : specs_) {
-        if (auto* date = qobject_cast<QDateEdit*>(fields_.value(f.column))) {
-            out.insert(f.column, date->date() == kNoDate ? QDate() : date->date());
+        QWidget* w = fields_.value(f.column);
+        const auto untouched = shown_.constFind(f.column);
+        if (auto* date = qobject_cast<QDateEdit*>(w)) {
+            if (untouched != shown_.cend() && untouched->editor.toDate() == date->date())
+                out.insert(f.column, untouched->stored);
+            else
+                out.insert(f.column, date->date() == kNoDate ? QDate() : date->date());
             continue;
         }
-        out.insert(f.column, text(f.column));
+        const QString now = text(f.column);
+        if (untouched != shown_.cend() && untouched->editor.toString() == now)
+            out.insert(f.column, untouched->stored);
+        else
+            out.insert(f.column, now);
     }
     return out;
 }

@@ -72,7 +72,9 @@ public:
     // Shows a stored row; texts through shown(column, value).
     void show(const QVariantMap& row,
               const std::function<QString(const QString&, const QVariant&)>& shown);
-    // Each column's field: its text, or a QDate (invalid when empty) for a date.
+    // Each column's field: its text, or a QDate (invalid when empty) for a date. A date or
+    // memo the operator left as shown gives the stored value back, even where the editor
+    // cannot show it exactly (CRLF line ends, a date at or before the blank 1900-01-01).
     QVariantMap values() const;
     QWidget* field(const QString& column) const { return fields_.value(column); }
     QLabel* label(const QString& column) const { return labels_.value(column); }
@@ -80,7 +82,15 @@ public:
     void setText(const QString& column, const QString& text);
 
 private:
+    // What show() put into a field that cannot hold the stored value as it is.
+    struct Shown
+    {
+        QVariant editor; // the editor's date or text right after show()
+        QVariant stored; // the value handed back while the editor still holds that
+    };
+
     QList<EditField> specs_;
+    QHash<QString, Shown> shown_;
     QHash<QString, QWidget*> fields_;
     QHash<QString, QLabel*> labels_;
 };

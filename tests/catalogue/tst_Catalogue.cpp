@@ -683,6 +683,56 @@ private slots:
         QVERIFY(screen.findChild<QAction*>(QStringLiteral("addAction"))->isEnabled());
     }
 
+    // A field the operator did not touch is not written, even where the editor cannot show
+    // the stored value exactly: a 简介 with CRLF line ends, a date on or before the blank
+    // 1900-01-01. Only the changed 第几期 reaches the row.
+    void periodicalEditLeavesUntouchedFields_data()
+    {
+        QTest::addColumn<int>("engine");
+        QTest::addColumn<QString>("summary");
+        QTest::addColumn<QDate>("entered");
+        const struct
+        {
+            const char* name;
+            const char* summary;
+            QDate entered;
+        } cases[] = {
+            {"CRLF summary", "第一行\r\n第二行\r\n", QDate(2026, 3, 1)},
+            {"lone CR summary", "第一行\r第二行", QDate(2026, 3, 1)},
+            {"date on the blank", "简介", QDate(1900, 1, 1)},
+            {"date before the blank", "简介", QDate(1899, 12, 30)},
+        };
+        for (int e : {int(TestLibrary::SQLite), int(TestLibrary::PostgreSQL)}) {
+            const char* engineName = e == TestLibrary::SQLite ? "sqlite" : "postgresql";
+            for (const auto& c : cases)
+                QTest::addRow("%s, %s", engineName, c.name)
+                    << e << QString::fromUtf8(c.summary) << c.entered;
+        }
+    }
+    void periodicalEditLeavesUntouchedFields()
+    {
+        QFETCH(int, engine);
+        QFETCH(QString, summary);
+        QFETCH(QDate, entered);
+        TUSHU_REQUIRE_ENGINE(engine);
+        Library l(engine);
+        QVERIFY2(l.lib.ok(), qPrintable(l.lib.error()));
+        l.db().execute(QStringLiteral("insert into 期刊 (编号, 名称, 条形码, 数量, 价格, 简介, "
+                                      "入库时间, 第几期) values ('Q1', '读者', '977', 1, 5, ?, ?, "
+                                      "'1')"),
+                       {summary, entered});
+        TQkEditFm edit(QStringLiteral("Q1"));
+        edit.show();
+        edit.findChild<QLineEdit*>(QStringLiteral("issueEdit"))->setText(QStringLiteral("2"));
+        edit.findChild<QPushButton*>(QStringLiteral("saveButton"))->click();
+        QCOMPARE(l.messenger.texts(), QStringList{CatalogueText::Saved});
+        QSqlQuery q = l.db().query(QStringLiteral("select 简介, 入库时间, 第几期 from 期刊"));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toString(), summary);
+        QCOMPARE(DbValue::dateOrNull(q.value(1)), entered);
+        QCOMPARE(q.value(2).toString(), QStringLiteral("2"));
+    }
+
     // A periodical entry window restored from minimised keeps what was typed; only its
     // first show starts it afresh.
     void periodicalEntryKeepsInputWhenRestored()
