@@ -30,7 +30,8 @@ void TBkSearchFm::firstShown()
 QWidget* TBkSearchFm::createEditScreen(const QString& number)
 {
     auto* screen = new TBkEditFm(number, this);
-    connect(screen, &TBkEditFm::saved, this, [this] { refresh(); });
+    connect(screen, &TBkEditFm::saved, this,
+            [this, screen] { refreshKeeping(QStringLiteral("编号"), screen->number()); });
     return screen;
 }
 

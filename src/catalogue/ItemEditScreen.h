@@ -22,6 +22,8 @@ public:
 
     ItemEditForm* form() const { return form_; }
     const std::optional<QVariantMap>& loaded() const { return loaded_; }
+    // The item's 编号 as last stored (a save may have renumbered it).
+    const QString& number() const { return number_; }
     // Reads the item again and shows it (pending changes dropped); false when it is gone.
     bool reload();
     // The item now has this 编号 (its pending changes were written elsewhere): read it.

@@ -17,8 +17,10 @@ TQkSearchFm::TQkSearchFm(QWidget* parent) : CatalogueList(CatalogueTable::period
 
 QWidget* TQkSearchFm::createEditScreen(const QString& number)
 {
-    // The list is not read again after a save, as the row stays where it is.
-    return new TQkEditFm(number, this);
+    auto* screen = new TQkEditFm(number, this);
+    connect(screen, &TQkEditFm::saved, this,
+            [this, screen] { refreshKeeping(QStringLiteral("编号"), screen->number()); });
+    return screen;
 }
 
 void TQkSearchFm::addItem()

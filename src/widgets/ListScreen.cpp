@@ -2,6 +2,7 @@
 
 #include "DataGrid.h"
 #include "ExportToExcel.h"
+#include "GridModel.h"
 #include "Messenger.h"
 #include "data/Database.h"
 #include "report/ReportPreview.h"
@@ -10,11 +11,13 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QTableView>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -191,6 +194,28 @@ bool ListScreen::search()
 void ListScreen::refresh()
 {
     open(statement_);
+}
+
+void ListScreen::refreshKeeping(const QString& keyField, const QString& key)
+{
+    QHeaderView* header = grid_->view()->horizontalHeader();
+    const int sortColumn = header->sortIndicatorSection();
+    const Qt::SortOrder sortOrder = header->sortIndicatorOrder();
+    if (!open(statement_))
+        return;
+    if (sortColumn >= 0 && sortColumn < grid_->model()->columnCount())
+        grid_->view()->sortByColumn(sortColumn, sortOrder);
+    GridModel* model = grid_->model();
+    for (int row = 0;; ++row) {
+        while (row >= grid_->rowCount() && model->canFetchMore())
+            model->fetchMore();
+        if (row >= grid_->rowCount())
+            return;
+        if (DbValue::toText(grid_->value(row, keyField)) == key) {
+            grid_->setCurrentRow(row);
+            return;
+        }
+    }
 }
 
 void ListScreen::showAll()

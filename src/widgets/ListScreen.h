@@ -40,6 +40,9 @@ public:
     void printList();     // "打印"
     void printBarcodes(); // "打印条码"
     void exportToExcel(); // "转Excel"
+    // The current statement again after a row was changed, in the order the list was
+    // sorted in, with the row whose keyField holds key (read up to it) current again.
+    void refreshKeeping(const QString& keyField, const QString& key);
     // Opens a statement in the grid; false (after showing the database's text) on failure.
     bool open(const ListStatement& statement);
 

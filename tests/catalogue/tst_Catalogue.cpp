@@ -683,6 +683,70 @@ private slots:
         QVERIFY(screen.findChild<QAction*>(QStringLiteral("addAction"))->isEnabled());
     }
 
+    // "保存" on the periodical edit screen: the list shows the stored values, stays sorted
+    // as it was and on the edited issue, so that the next "修改" opens it under its new
+    // number.
+    void periodicalEditRefreshesTheList_data()
+    {
+        QTest::addColumn<int>("engine");
+        QTest::addColumn<QString>("number");
+        for (int e : {int(TestLibrary::SQLite), int(TestLibrary::PostgreSQL)}) {
+            const char* name = e == TestLibrary::SQLite ? "sqlite" : "postgresql";
+            QTest::addRow("%s, title", name) << e << QStringLiteral("Q2");
+            QTest::addRow("%s, renumbered", name) << e << QStringLiteral("Q9");
+        }
+    }
+    void periodicalEditRefreshesTheList()
+    {
+        QFETCH(int, engine);
+        QFETCH(QString, number);
+        TUSHU_REQUIRE_ENGINE(engine);
+        Library l(engine);
+        QVERIFY2(l.lib.ok(), qPrintable(l.lib.error()));
+        for (const char* n : {"Q1", "Q2", "Q3"})
+            l.db().execute(
+                QStringLiteral("insert into 期刊 (编号, 名称, 条形码, 数量, 价格) values "
+                               "(?, ?, ?, 1, 5)"),
+                {QString::fromLatin1(n), QStringLiteral("读者"),
+                 QStringLiteral("977") + QLatin1String(n)});
+        TQkSearchFm screen;
+        screen.show();
+        DataGrid* grid = screen.grid();
+        const int barcodeColumn = grid->model()->fieldIndex(QStringLiteral("条形码"));
+        grid->view()->sortByColumn(barcodeColumn, Qt::DescendingOrder);
+        grid->setCurrentRow(1);
+        QCOMPARE(grid->currentValue(QStringLiteral("编号")).toString(), QStringLiteral("Q2"));
+        screen.findChild<QAction*>(QStringLiteral("editAction"))->trigger();
+        QPointer<TQkEditFm> edit = screen.findChild<TQkEditFm*>();
+        QVERIFY(edit);
+        QCOMPARE(edit->windowTitle(), QStringLiteral("期刊编辑"));
+        edit->findChild<QLineEdit*>(QStringLiteral("numberEdit"))->setText(number);
+        edit->findChild<QLineEdit*>(QStringLiteral("titleEdit"))->setText(QStringLiteral("知音"));
+        edit->findChild<QPushButton*>(QStringLiteral("saveButton"))->click();
+        QCOMPARE(l.messenger.texts(), QStringList{CatalogueText::Saved});
+        QVERIFY(!edit->isVisible());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!edit);
+
+        QStringList barcodes;
+        for (int r = 0; r < grid->rowCount(); ++r)
+            barcodes << grid->value(r, QStringLiteral("条形码")).toString();
+        QCOMPARE(barcodes, QStringList({"977Q3", "977Q2", "977Q1"}));
+        QCOMPARE(grid->view()->horizontalHeader()->sortIndicatorSection(), barcodeColumn);
+        QCOMPARE(grid->currentValue(QStringLiteral("编号")).toString(), number);
+        QCOMPARE(grid->currentValue(QStringLiteral("名称")).toString(), QStringLiteral("知音"));
+        QCOMPARE(grid->currentValue(QStringLiteral("py")).toString(),
+                 BookEntry::pinyin(QStringLiteral("知音")));
+        // The next "修改" finds the issue under the number it has now.
+        screen.findChild<QAction*>(QStringLiteral("editAction"))->trigger();
+        auto* again = screen.findChild<TQkEditFm*>();
+        QVERIFY(again);
+        QCOMPARE(l.messenger.shown.size(), 1);
+        QCOMPARE(again->findChild<QLineEdit*>(QStringLiteral("numberEdit"))->text(), number);
+        QVERIFY(again->findChild<QPushButton*>(QStringLiteral("saveButton"))->isEnabled());
+        again->close();
+    }
+
     // A field the operator did not touch is not written, even where the editor cannot show
     // the stored value exactly: a 简介 with CRLF line ends, a date on or before the blank
     // 1900-01-01. Only the changed 第几期 reaches the row.
