@@ -62,7 +62,9 @@ void TRdSearchFm::editCurrent()
         return;
     auto* screen =
         new TRdEditFm(DbValue::toText(grid()->currentValue(QStringLiteral("读者编号"))), this);
-    connect(screen, &TRdEditFm::saved, this, [this] { refresh(); });
+    connect(screen, &TRdEditFm::saved, this, [this](const QString& readerNumber) {
+        refreshKeeping(QStringLiteral("读者编号"), readerNumber);
+    });
     showModal(screen);
 }
 
@@ -75,7 +77,9 @@ void TRdSearchFm::changeStateCurrent()
     };
     auto* screen =
         new TChangeRdStateFm(text("读者编号"), text("读者姓名"), text("性别"), text("状态"), this);
-    connect(screen, &TChangeRdStateFm::saved, this, [this] { refresh(); });
+    const QString number = text("读者编号");
+    connect(screen, &TChangeRdStateFm::saved, this,
+            [this, number] { refreshKeeping(QStringLiteral("读者编号"), number); });
     showModal(screen);
 }
 
@@ -87,7 +91,9 @@ void TRdSearchFm::topUpCurrent()
         return DbValue::toText(grid()->currentValue(QString::fromUtf8(f)));
     };
     auto* screen = new TRdChongZhiFm(text("读者编号"), text("读者姓名"), text("性别"), this);
-    connect(screen, &TRdChongZhiFm::saved, this, [this] { refresh(); });
+    const QString number = text("读者编号");
+    connect(screen, &TRdChongZhiFm::saved, this,
+            [this, number] { refreshKeeping(QStringLiteral("读者编号"), number); });
     showModal(screen);
 }
 

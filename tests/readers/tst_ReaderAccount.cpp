@@ -19,6 +19,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -268,6 +269,63 @@ private slots:
         QCOMPARE(q.value(2).toString(), kOperator);
         QCOMPARE(q.value(3).toString(), QStringLiteral("读者编号:1001,姓名:张三,状态改为:[停用],"));
         QVERIFY(!q.next());
+    }
+
+    // After a status change or a top-up the list stays sorted as it was and on that reader,
+    // showing the new status or balance.
+    void listKeepsReaderAndSortAfterAChange_data()
+    {
+        QTest::addColumn<int>("engine");
+        QTest::addColumn<bool>("topUp");
+        for (int e : {int(TestLibrary::SQLite), int(TestLibrary::PostgreSQL)}) {
+            const char* name = e == TestLibrary::SQLite ? "sqlite" : "postgresql";
+            QTest::addRow("%s, status", name) << e << false;
+            QTest::addRow("%s, top-up", name) << e << true;
+        }
+    }
+    void listKeepsReaderAndSortAfterAChange()
+    {
+        QFETCH(int, engine);
+        QFETCH(bool, topUp);
+        TUSHU_REQUIRE_ENGINE(engine);
+        Library l(engine);
+        QVERIFY2(l.lib.ok(), qPrintable(l.lib.error()));
+        for (const char* n : {"R1", "R2", "R3"})
+            addReader(l.db(), QString::fromLatin1(n), QStringLiteral("读者") + QLatin1String(n),
+                      QStringLiteral("10"));
+        TRdSearchFm screen;
+        screen.show();
+        DataGrid* grid = screen.grid();
+        const int numberColumn = grid->model()->fieldIndex(QStringLiteral("读者编号"));
+        grid->view()->sortByColumn(numberColumn, Qt::DescendingOrder);
+        grid->setCurrentRow(1);
+        QCOMPARE(grid->currentValue(QStringLiteral("读者编号")).toString(), QStringLiteral("R2"));
+        if (topUp) {
+            screen.findChild<QAction*>(QStringLiteral("topUpAction"))->trigger();
+            auto* fm = screen.findChild<TRdChongZhiFm*>();
+            QVERIFY(fm);
+            fm->findChild<QLineEdit*>(QStringLiteral("amountEdit"))->setText(QStringLiteral("20"));
+            fm->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
+        } else {
+            screen.findChild<QAction*>(QStringLiteral("changeStateAction"))->trigger();
+            auto* fm = screen.findChild<TChangeRdStateFm*>();
+            QVERIFY(fm);
+            fm->findChild<QComboBox*>(QStringLiteral("statusBox"))
+                ->setCurrentText(QStringLiteral("停用"));
+            fm->findChild<QPushButton*>(QStringLiteral("saveButton"))->click();
+        }
+        QStringList order;
+        for (int r = 0; r < grid->rowCount(); ++r)
+            order << grid->value(r, QStringLiteral("读者编号")).toString();
+        QCOMPARE(order, QStringList({"R3", "R2", "R1"}));
+        QCOMPARE(grid->view()->horizontalHeader()->sortIndicatorSection(), numberColumn);
+        QCOMPARE(grid->view()->horizontalHeader()->sortIndicatorOrder(), Qt::DescendingOrder);
+        QCOMPARE(grid->currentValue(QStringLiteral("读者编号")).toString(), QStringLiteral("R2"));
+        if (topUp)
+            QCOMPARE(Money::fromVariant(grid->currentValue(QStringLiteral("卡内金额")))->toString(),
+                     QStringLiteral("30"));
+        else
+            QCOMPARE(grid->currentValue(QStringLiteral("状态")).toString(), QStringLiteral("停用"));
     }
 
     void statusChangeWithoutLogRowIsNotStored_data() { addEngines(); }
