@@ -136,11 +136,12 @@ QList<Figure> Statistics::rangeFigures(const Database& db, const QDate& from, co
          count(db,
                QStringLiteral("select count(编号) from 期刊 where 入库时间 >= ? and 入库时间 <= ?"),
                range)},
+        // 登记日期 carries the time of day: the end day counts up to its last second.
         {QStringLiteral("读者登记数:"),
          count(db,
                QStringLiteral(
-                   "select count(读者编号) from 读者库 where 登记日期 >= ? and 登记日期 <= ?"),
-               range)},
+                   "select count(读者编号) from 读者库 where 登记日期 >= ? and 登记日期 < ?"),
+               {from, to.addDays(1)})},
         {QStringLiteral("租金收入:"),
          sumOrZero(db,
                    QStringLiteral("select %1 from 借出记录 where 已还 = ? and 归还日期 >= ? and "
