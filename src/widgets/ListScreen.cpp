@@ -260,11 +260,27 @@ void ListScreen::printBarcodes()
     }
 }
 
+QString ListScreen::emptyListStatement() const
+{
+    if (description_.gridColumns.isEmpty())
+        return description_.selectAll() + QStringLiteral(" where 1 = 0");
+    QStringList columns;
+    for (const ShownColumn& c : description_.gridColumns)
+        columns << QStringLiteral("null as \"%1\"").arg(c.field);
+    return QStringLiteral("select ") + columns.join(QStringLiteral(", ")) +
+           QStringLiteral(" where 1 = 0");
+}
+
 void ListScreen::exportToExcel()
 {
     try {
         // A new query each time: a statement read once cannot always be read again.
-        if (description_.exportColumns.isEmpty()) {
+        if (!grid_->model()->hasStatement()) {
+            // Nothing is shown (no statement ran, or the last one failed): a sheet of the
+            // headings alone, never the rows of an earlier statement.
+            QSqlQuery q = db().query(emptyListStatement());
+            ExportToExcel(q, 0, q.record().count() - 1, this);
+        } else if (description_.exportColumns.isEmpty()) {
             std::optional<QSqlQuery> q = grid_->exportQuery();
             if (!q)
                 q = db().query(statement_.sql, statement_.values);

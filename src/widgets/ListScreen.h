@@ -70,6 +70,9 @@ protected:
     const Database& db() const;
 
 private:
+    // A statement of no rows with the list's columns: what an empty list exports.
+    QString emptyListStatement() const;
+
     ListDescription description_;
     ListStatement statement_;
     ListStatement export_;

@@ -69,6 +69,12 @@ QString shownIn(const DataGrid* g, const QString& keyField, const QString& key,
     return QStringLiteral("(none)");
 }
 
+int errorsShown(const RecordingMessenger& m)
+{
+    return int(std::count_if(m.shown.begin(), m.shown.end(),
+                             [](const auto& s) { return s.kind == QStringLiteral("error"); }));
+}
+
 } // namespace
 
 class StatisticsTest : public QObject
@@ -273,6 +279,56 @@ private slots:
         screen.queryClick();
         QCOMPARE(screen.figure(QStringLiteral("借出次数:")), QStringLiteral("0"));
         QCOMPARE(screen.figure(QStringLiteral("租金收入:")), QStringLiteral("0"));
+    }
+
+    // "Excel" exports what the list shows: a sheet of headings alone before any "统计" and
+    // after a failed one, never the rows of the statement before (nor a database error).
+    void excelExportsWhatIsShown_data() { addEngines(); }
+    void excelExportsWhatIsShown()
+    {
+        QFETCH(int, engine);
+        TUSHU_REQUIRE_ENGINE(engine);
+        Library l(engine);
+        QVERIFY2(l.lib.ok(), qPrintable(l.lib.error()));
+        l.db().execute(QStringLiteral("insert into 图书 (编号, 登记人, 价格, 入库时间) values "
+                                      "(?, ?, ?, ?)"),
+                       {QStringLiteral("B1"), QStringLiteral("甲"),
+                        QVariant::fromValue(*Money::parse(QStringLiteral("2"))),
+                        QDate(2026, 3, 2)});
+        QTemporaryDir out;
+        setExcelExportFolder(out.path());
+        TAdminLuRuStatFm screen;
+        screen.show();
+        screen.range()->fromEdit()->setDate(QDate(2026, 3, 1));
+        auto exported = [&]() -> QStringList {
+            l.messenger.opened.clear();
+            screen.findChild<QAction*>(QStringLiteral("exportAction"))->trigger();
+            if (l.messenger.opened.size() != 1)
+                return {QStringLiteral("(no workbook)")};
+            QString error;
+            const auto sheet = SpreadsheetReader::openFile(l.messenger.opened.first(), &error);
+            if (!sheet)
+                return {error};
+            QStringList rows;
+            for (int r = 1; r <= sheet->rowCount(); ++r)
+                rows << sheet->cell(r, 1) + QLatin1Char('|') + sheet->cell(r, 2);
+            return rows;
+        };
+        const QStringList headings{QStringLiteral("登记人|记录数")};
+        QCOMPARE(exported(), headings);
+        QVERIFY2(errorsShown(l.messenger) == 0, qPrintable(l.messenger.lastText()));
+        screen.countClick();
+        QCOMPARE(exported(),
+                 QStringList({QStringLiteral("登记人|记录数"), QStringLiteral("甲|1")}));
+        // The next "统计" fails; the table is back before "Excel".
+        l.db().execute(QStringLiteral("alter table 图书 rename to 图书_away"));
+        screen.countClick();
+        l.db().execute(QStringLiteral("alter table 图书_away rename to 图书"));
+        QCOMPARE(screen.grid()->rowCount(), 0);
+        const int errorsBefore = errorsShown(l.messenger);
+        QCOMPARE(exported(), headings);
+        QCOMPARE(errorsShown(l.messenger), errorsBefore);
+        setExcelExportFolder({});
     }
 
     // "读者登记数:" counts the whole of both end days of the range, although 登记日期
