@@ -83,8 +83,14 @@ std::optional<ListStatement> ListSearch::condition(const Database& db, const QSt
     }
     const QString text = textOf(db, *column);
     if (exact) {
-        // Text columns compare directly (and use their index); other columns as their text.
-        return ListStatement{text + QStringLiteral(" = ?"), {value}};
+        // Other columns compare as their text, which has no letter case to ignore.
+        if (column->type != ColumnType::Text && column->type != ColumnType::LongText)
+            return ListStatement{text + QStringLiteral(" = ?"), {value}};
+        // Text ignores the letter case as "模糊" does, in the form the case-blind indexes
+        // of the schema are made for.
+        if (db.engine() == DbEngine::SQLite)
+            return ListStatement{text + QStringLiteral(" COLLATE NOCASE = ?"), {value}};
+        return ListStatement{QStringLiteral("lower(%1) = lower(?)").arg(text), {value}};
     }
     // Letter case is ignored on both engines: SQLite's like ignores it already (for the
     // letters its lower() folds), PostgreSQL's is told to.

@@ -1,8 +1,9 @@
 // The one-column search of the list screens ("查询条件": a column, a value, "精确" or
 // "模糊") as a statement with bound values. The column must be a column of the table in the
 // schema; anything else is refused before a statement is built. "模糊" finds the value as
-// plain characters (%, _ and \ escaped) and compares numbers and dates as their text, with
-// one letter-case rule, so that the same search gives the same rows on every engine.
+// plain characters (%, _ and \ escaped) and compares numbers and dates as their text; both
+// ignore the letter case of text (ASCII letters on SQLite), so that the same search gives
+// the same rows on every engine.
 #pragma once
 
 #include "Database.h"

@@ -212,6 +212,9 @@ struct IndexDef
     const char* table;
     const char* columns;
     bool unique;
+    // One text column compared without the letter case of ASCII letters, as the lists'
+    // exact search compares it: COLLATE NOCASE on SQLite, lower() on PostgreSQL.
+    bool caseless = false;
 };
 
 constexpr IndexDef kIndexes[] = {
@@ -248,6 +251,15 @@ constexpr IndexDef kIndexes[] = {
     {"ix_图书_存放位置", "图书", "存放位置", false},
     {"ix_期刊_存放位置", "期刊", "存放位置", false},
     {"ux_盘点扫描_盘点_类别_编号", "盘点扫描", "盘点, 类别, 编号", true},
+    // The lists' exact search ignores the letter case; these keep it on an index.
+    {"ix_图书_编号_ci", "图书", "编号", false, true},
+    {"ix_图书_条形码_ci", "图书", "条形码", false, true},
+    {"ix_图书_名称_ci", "图书", "名称", false, true},
+    {"ix_图书_存放位置_ci", "图书", "存放位置", false, true},
+    {"ix_期刊_编号_ci", "期刊", "编号", false, true},
+    {"ix_期刊_条形码_ci", "期刊", "条形码", false, true},
+    {"ix_期刊_存放位置_ci", "期刊", "存放位置", false, true},
+    {"ix_读者库_读者编号_ci", "读者库", "读者编号", false, true},
 };
 
 // What was added to the schema after libraries were first created: a library opened
@@ -259,8 +271,10 @@ struct AddedColumn
     const char* column;
 };
 constexpr AddedColumn kAddedColumns[] = {{"系统设置", "催还通知文字"}};
-constexpr const char* kAddedIndexes[] = {"ix_图书_存放位置", "ix_期刊_存放位置",
-                                         "ux_盘点扫描_盘点_类别_编号"};
+constexpr const char* kAddedIndexes[] = {
+    "ix_图书_存放位置",  "ix_期刊_存放位置",    "ux_盘点扫描_盘点_类别_编号", "ix_图书_编号_ci",
+    "ix_图书_条形码_ci", "ix_图书_名称_ci",     "ix_图书_存放位置_ci",        "ix_期刊_编号_ci",
+    "ix_期刊_条形码_ci", "ix_期刊_存放位置_ci", "ix_读者库_读者编号_ci"};
 
 QString tableSql(DbEngine engine, const TableDef& t)
 {
@@ -274,11 +288,23 @@ QString tableSql(DbEngine engine, const TableDef& t)
     return sql;
 }
 
-QString indexSql(const IndexDef& ix)
+QString indexSql(DbEngine engine, const IndexDef& ix)
 {
+    QString columns = QString::fromUtf8(ix.columns);
+    if (ix.caseless)
+        columns = engine == DbEngine::SQLite ? columns + QStringLiteral(" COLLATE NOCASE")
+                                             : QStringLiteral("lower(%1)").arg(columns);
     return QStringLiteral("CREATE %1INDEX %2 ON %3 (%4)")
         .arg(ix.unique ? QStringLiteral("UNIQUE ") : QString(), QString::fromUtf8(ix.name),
-             QString::fromUtf8(ix.table), QString::fromUtf8(ix.columns));
+             QString::fromUtf8(ix.table), columns);
+}
+
+const IndexDef* indexNamed(const char* name)
+{
+    for (const IndexDef& ix : kIndexes)
+        if (qstrcmp(ix.name, name) == 0)
+            return &ix;
+    return nullptr;
 }
 
 bool indexExists(const Database& db, const QString& name)
@@ -349,7 +375,7 @@ QStringList Schema::createStatements(DbEngine engine)
     for (const TableDef& t : tables())
         out << tableSql(engine, t);
     for (const IndexDef& ix : kIndexes)
-        out << indexSql(ix);
+        out << indexSql(engine, ix);
     return out;
 }
 
@@ -378,9 +404,7 @@ bool Schema::addMissing(const Database& db)
     }
     for (const char* name : kAddedIndexes)
         if (!indexExists(db, QString::fromUtf8(name)))
-            for (const IndexDef& ix : kIndexes)
-                if (qstrcmp(ix.name, name) == 0)
-                    statements << indexSql(ix);
+            statements << indexSql(db.engine(), *indexNamed(name));
     if (statements.isEmpty())
         return false;
     db.transaction([&] {

@@ -50,8 +50,8 @@ QStringList createStatements(DbEngine engine);
 // Creates every table and the rows that must exist, in one transaction.
 void create(const Database& db);
 // Adds to a library created before them the tables, columns and indexes that came later
-// (the shelf inventory's tables, the overdue notice's text), in one transaction. True when
-// anything was added. Throws DbError.
+// (the shelf inventory's tables, the overdue notice's text, the case-blind indexes of the
+// exact search), in one transaction. True when anything was added. Throws DbError.
 bool addMissing(const Database& db);
 // The overdue notice's text of a new library (系统设置.催还通知文字).
 inline const QString kDefaultOverdueNoticeText =
