@@ -56,6 +56,17 @@ bool LoginRules::openConnection(Database& db, const LoginState& state, QString* 
     return true;
 }
 
+QString LoginRules::duplicateOperatorsMessage() const
+{
+    const QStringList names = Schema::duplicateOperatorNames(db_);
+    if (names.isEmpty())
+        return {};
+    return QStringLiteral("管理员表中有重名的管理员: %1\n"
+                          "修改密码、修改或删除其中一个会同时改动所有同名的管理员。"
+                          "请在数据库中把他们改为不同的名字后重新启动程序。")
+        .arg(names.join(QStringLiteral("、")));
+}
+
 QStringList LoginRules::operatorNames() const
 {
     QSqlQuery q = db_.query(QStringLiteral("select * from 管理员"));

@@ -29,6 +29,10 @@ public:
     // string, book.mdb taken from the working directory. False with *error on failure.
     static bool openConnection(Database& db, const LoginState& state, QString* error);
 
+    // Empty while every operator's name is held once; otherwise what the start tells the
+    // operator: those names, which every change by name would reach several times over.
+    QString duplicateOperatorsMessage() const;
+
     // adminname of every operator, in the order the database returns them. A NULL name
     // throws the conversion error.
     QStringList operatorNames() const;

@@ -93,6 +93,14 @@ bool TLoginFm::prepare()
         return false;
     }
     fillOperators();
+    try {
+        const QString duplicates =
+            LoginRules(Database::shared(), LoginState::instance()).duplicateOperatorsMessage();
+        if (!duplicates.isEmpty())
+            Messenger::instance().information(this, duplicates);
+    } catch (const DbError& e) {
+        Messenger::instance().error(this, e.message());
+    }
     return true;
 }
 

@@ -275,6 +275,9 @@ constexpr const char* kAddedIndexes[] = {
     "ix_图书_存放位置",  "ix_期刊_存放位置",    "ux_盘点扫描_盘点_类别_编号", "ix_图书_编号_ci",
     "ix_图书_条形码_ci", "ix_图书_名称_ci",     "ix_图书_存放位置_ci",        "ix_期刊_编号_ci",
     "ix_期刊_条形码_ci", "ix_期刊_存放位置_ci", "ix_读者库_读者编号_ci"};
+// A server database made outside the program may lack the key on the operators' names,
+// by which every operator is found; it is made only while no name is held twice.
+constexpr const char* kOperatorNameKey = "ux_管理员_AdminName";
 
 QString tableSql(DbEngine engine, const TableDef& t)
 {
@@ -312,7 +315,8 @@ bool indexExists(const Database& db, const QString& name)
     QString sql;
     switch (db.engine()) {
     case DbEngine::PostgreSQL:
-        sql = QStringLiteral("select count(*) from pg_indexes where indexname = ?");
+        // Names not quoted are kept in lower case.
+        sql = QStringLiteral("select count(*) from pg_indexes where indexname = lower(?)");
         break;
     case DbEngine::SqlServer:
         sql = QStringLiteral("select count(*) from sys.indexes where name = ?");
@@ -405,6 +409,9 @@ bool Schema::addMissing(const Database& db)
     for (const char* name : kAddedIndexes)
         if (!indexExists(db, QString::fromUtf8(name)))
             statements << indexSql(db.engine(), *indexNamed(name));
+    if (has(QStringLiteral("管理员")) && !indexExists(db, QString::fromUtf8(kOperatorNameKey)) &&
+        duplicateOperatorNames(db).isEmpty())
+        statements << indexSql(db.engine(), *indexNamed(kOperatorNameKey));
     if (statements.isEmpty())
         return false;
     db.transaction([&] {
@@ -415,6 +422,16 @@ bool Schema::addMissing(const Database& db)
                        {kDefaultOverdueNoticeText});
     });
     return true;
+}
+
+QStringList Schema::duplicateOperatorNames(const Database& db)
+{
+    QSqlQuery q = db.query(QStringLiteral("select AdminName from 管理员 group by AdminName "
+                                          "having count(*) > 1 order by AdminName"));
+    QStringList names;
+    while (q.next())
+        names << DbValue::toText(q.value(0));
+    return names;
 }
 
 void Schema::create(const Database& db)

@@ -51,8 +51,13 @@ QStringList createStatements(DbEngine engine);
 void create(const Database& db);
 // Adds to a library created before them the tables, columns and indexes that came later
 // (the shelf inventory's tables, the overdue notice's text, the case-blind indexes of the
-// exact search), in one transaction. True when anything was added. Throws DbError.
+// exact search) and the unique key on 管理员.AdminName unless names are held twice, in one
+// transaction. True when anything was added. Throws DbError.
 bool addMissing(const Database& db);
+// The operator names that more than one row of 管理员 holds; while there are any, the
+// unique key on AdminName cannot be made and a change by name reaches several operators.
+// Throws DbError.
+QStringList duplicateOperatorNames(const Database& db);
 // The overdue notice's text of a new library (系统设置.催还通知文字).
 inline const QString kDefaultOverdueNoticeText =
     QStringLiteral("您借阅的以上资料已超过应还日期，请尽快归还。");

@@ -358,6 +358,45 @@ private slots:
         QCOMPARE(fm.passwordEdit()->text(), QString());
     }
 
+    // A server database made without the key on the operators' names gets it at start;
+    // while a name is held twice the start says so, naming it.
+    void duplicateOperatorNamesAreToldAtStart_data()
+    {
+        QTest::addColumn<int>("engine");
+        QTest::newRow("sqlite") << int(TestLibrary::SQLite);
+        QTest::newRow("postgresql") << int(TestLibrary::PostgreSQL);
+    }
+    void duplicateOperatorNamesAreToldAtStart()
+    {
+        QFETCH(int, engine);
+        TUSHU_REQUIRE_ENGINE(engine);
+        TestLibrary lib(TestLibrary::Engine(engine), false, false);
+        QVERIFY2(lib.ok(), qPrintable(lib.error()));
+        lib.db().execute(QStringLiteral("drop index ux_管理员_AdminName"));
+        putOperator(lib.db(), QStringLiteral("王五"), QStringLiteral("a"), 0);
+        lib.db().execute(
+            QStringLiteral("insert into 管理员 (AdminName, pwd) values ('王五', 'b')"));
+        LoginState& state = LoginState::instance();
+        state.DbKind = lib.kind();
+        state.ConnectionString = lib.connectionString();
+        {
+            RecordingMessenger messenger;
+            TLoginFm fm;
+            QVERIFY(fm.prepare());
+            QCOMPARE(messenger.shown.size(), 1);
+            QVERIFY2(messenger.lastText().contains(QStringLiteral("重名的管理员: 王五")),
+                     qPrintable(messenger.lastText()));
+        }
+        lib.db().execute(QStringLiteral("delete from 管理员 where pwd = 'b'"));
+        RecordingMessenger messenger;
+        TLoginFm fm;
+        QVERIFY(fm.prepare());
+        QVERIFY(messenger.shown.isEmpty());
+        QVERIFY_THROWS_EXCEPTION(
+            DbError, lib.db().execute(QStringLiteral("insert into 管理员 (AdminName, pwd) "
+                                                     "values ('王五', 'c')")));
+    }
+
     void noOperatorsGiveConversionError()
     {
         TestLibrary lib(TestLibrary::SQLite, false, false);
