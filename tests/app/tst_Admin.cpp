@@ -74,6 +74,20 @@ void engines()
     QTest::newRow("sqlite") << int(TestLibrary::SQLite);
     QTest::newRow("postgresql") << int(TestLibrary::PostgreSQL);
 }
+
+// 张三 (password "zs") is logged in; his password screen is about to open.
+struct ZhangSanChangesPassword
+{
+    TestLibrary lib;
+    RecordingMessenger messenger;
+    ZhangSanChangesPassword()
+    {
+        if (!lib.ok())
+            return;
+        putOperator(lib.db(), QStringLiteral("张三"), QStringLiteral("zs"), 0);
+        LoginState::instance().OperatorName = QStringLiteral("张三");
+    }
+};
 } // namespace
 
 // The operator accounts screen and its rules.
@@ -527,11 +541,8 @@ private slots:
         QFETCH(int, focusAfter);
         QFETCH(QStringList, messages);
         QFETCH(QString, stored);
-        TestLibrary lib;
-        QVERIFY2(lib.ok(), qPrintable(lib.error()));
-        putOperator(lib.db(), QStringLiteral("张三"), QStringLiteral("zs"), 0);
-        LoginState::instance().OperatorName = QStringLiteral("张三");
-        RecordingMessenger messenger;
+        ZhangSanChangesPassword s;
+        QVERIFY2(s.lib.ok(), qPrintable(s.lib.error()));
         TChangePwdFm fm;
         fm.show();
         fm.activateWindow();
@@ -544,8 +555,8 @@ private slots:
             inputs[i]->setText(typed[i]);
         inputs[input]->setFocus();
         QTest::keyClick(inputs[input], Qt::Key_Return);
-        QCOMPARE(messenger.texts(), messages);
-        QCOMPARE(password(lib.db(), QStringLiteral("张三")), stored);
+        QCOMPARE(s.messenger.texts(), messages);
+        QCOMPARE(password(s.lib.db(), QStringLiteral("张三")), stored);
         if (focusAfter >= 0) {
             QVERIFY(fm.isVisible());
             QVERIFY(inputs[focusAfter]->hasFocus());
@@ -588,23 +599,20 @@ private slots:
         QFETCH(QString, newPassword);
         QFETCH(QString, confirmation);
         QFETCH(QString, stored);
-        TestLibrary lib;
-        QVERIFY2(lib.ok(), qPrintable(lib.error()));
-        putOperator(lib.db(), QStringLiteral("张三"), QStringLiteral("zs"), 0);
-        LoginState::instance().OperatorName = QStringLiteral("张三");
-        RecordingMessenger messenger;
+        ZhangSanChangesPassword s;
+        QVERIFY2(s.lib.ok(), qPrintable(s.lib.error()));
         TChangePwdFm fm;
         fm.oldEdit()->setText(old);
         fm.newEdit()->setText(newPassword);
         fm.confirmEdit()->setText(confirmation);
         fm.saveClick();
-        QTEST(messenger.lastText(), "message");
-        QCOMPARE(messenger.shown.size(), 1);
-        QCOMPARE(password(lib.db(), QStringLiteral("张三")), stored);
+        QTEST(s.messenger.lastText(), "message");
+        QCOMPARE(s.messenger.shown.size(), 1);
+        QCOMPARE(password(s.lib.db(), QStringLiteral("张三")), stored);
         // No message shows a password.
         for (const QString& p : {old, newPassword, confirmation})
             if (!p.trimmed().isEmpty())
-                QVERIFY(!messenger.lastText().contains(p));
+                QVERIFY(!s.messenger.lastText().contains(p));
     }
 };
 

@@ -35,6 +35,12 @@ void closeSettingsScreen()
     if (QWidget* w = ScreenRegistry::instance().existing(Command::DatabaseSettings))
         delete w;
 }
+void engines()
+{
+    QTest::addColumn<int>("engine");
+    QTest::newRow("sqlite") << int(TestLibrary::SQLite);
+    QTest::newRow("postgresql") << int(TestLibrary::PostgreSQL);
+}
 } // namespace
 
 class LoginTest : public QObject
@@ -284,12 +290,7 @@ private slots:
 
     // The screen on each engine: connection opened from the state, names and default
     // password filled, a wrong password refused, the right one accepted.
-    void loginScreen_data()
-    {
-        QTest::addColumn<int>("engine");
-        QTest::newRow("sqlite") << int(TestLibrary::SQLite);
-        QTest::newRow("postgresql") << int(TestLibrary::PostgreSQL);
-    }
+    void loginScreen_data() { engines(); }
     void loginScreen()
     {
         QFETCH(int, engine);
@@ -360,12 +361,7 @@ private slots:
 
     // A server database made without the key on the operators' names gets it at start;
     // while a name is held twice the start says so, naming it.
-    void duplicateOperatorNamesAreToldAtStart_data()
-    {
-        QTest::addColumn<int>("engine");
-        QTest::newRow("sqlite") << int(TestLibrary::SQLite);
-        QTest::newRow("postgresql") << int(TestLibrary::PostgreSQL);
-    }
+    void duplicateOperatorNamesAreToldAtStart_data() { engines(); }
     void duplicateOperatorNamesAreToldAtStart()
     {
         QFETCH(int, engine);
