@@ -130,10 +130,10 @@ ReaderFields TRdEditFm::fields() const
 QDateTime TRdEditFm::registeredAt() const
 {
     const QDateTime shown = registeredEdit_->dateTime();
-    // Blank stands for no date and for a date before the picker's first day: left blank,
-    // the row keeps what it holds.
+    // Blank stands for no date and for a date on or before the picker's first moment: left
+    // blank, the row keeps what it holds.
     if (shown == kNoDate)
-        return loaded_ && loaded_->registeredAt.isValid() && loaded_->registeredAt < kNoDate
+        return loaded_ && loaded_->registeredAt.isValid() && loaded_->registeredAt <= kNoDate
                    ? loaded_->registeredAt
                    : QDateTime();
     // The seconds the row holds stay when the operator changed nothing.

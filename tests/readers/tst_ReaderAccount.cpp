@@ -509,8 +509,8 @@ private slots:
         QCOMPARE(count(l.db(), QStringLiteral("select count(*) from 收入")), 0);
     }
 
-    // An edit of the phone number leaves dates the pickers cannot show, and empty ones, as
-    // they are.
+    // An edit of the phone number leaves dates the pickers cannot show, the blank's own
+    // moment 1900-01-01 00:00, and empty ones, as they are.
     void editKeepsDatesBefore1900_data() { addEngines(); }
     void editKeepsDatesBefore1900()
     {
@@ -520,14 +520,19 @@ private slots:
         QVERIFY2(l.lib.ok(), qPrintable(l.lib.error()));
         addReader(l.db(), QStringLiteral("R1"), QStringLiteral("王小明"));
         addReader(l.db(), QStringLiteral("R2"), QStringLiteral("李四"));
+        addReader(l.db(), QStringLiteral("R3"), QStringLiteral("赵六"));
         const QDateTime registered(QDate(1899, 5, 1), QTime(10, 0));
+        const QDateTime onTheBlank(QDate(1900, 1, 1), QTime(0, 0));
         l.db().execute(
             QStringLiteral("update 读者库 set 登记日期 = ?, 有效期 = ? where 读者编号 = ?"),
             {registered, QDate(1890, 1, 1), QStringLiteral("R1")});
         l.db().execute(QStringLiteral("update 读者库 set 登记日期 = null, 有效期 = null where "
                                       "读者编号 = ?"),
                        {QStringLiteral("R2")});
-        for (const QString number : {QStringLiteral("R1"), QStringLiteral("R2")}) {
+        l.db().execute(QStringLiteral("update 读者库 set 登记日期 = ? where 读者编号 = ?"),
+                       {onTheBlank, QStringLiteral("R3")});
+        for (const QString number :
+             {QStringLiteral("R1"), QStringLiteral("R2"), QStringLiteral("R3")}) {
             TRdEditFm edit(number);
             QVERIFY(edit.loaded());
             edit.findChild<QLineEdit*>(QStringLiteral("phoneEdit"))->setText(QStringLiteral("123"));
@@ -543,6 +548,9 @@ private slots:
         QVERIFY(q.next());
         QVERIFY(q.value(1).isNull());
         QVERIFY(q.value(2).isNull());
+        QCOMPARE(q.value(3).toString(), QStringLiteral("123"));
+        QVERIFY(q.next());
+        QCOMPARE(DbValue::dateTimeOrNull(q.value(1)), onTheBlank);
         QCOMPARE(q.value(3).toString(), QStringLiteral("123"));
     }
 
