@@ -17,6 +17,7 @@
 #include "data/LibraryInit.h"
 #include "data/LoginState.h"
 #include "data/SettingsFile.h"
+#include "readers/RdChongZhiUt.h"
 #include "widgets/Commands.h"
 #include "widgets/ScreenRegistry.h"
 #include "widgets/Translations.h"
@@ -102,6 +103,8 @@ struct Shot
     QString command; // the main window's command that opens the screen
     QSize size;      // invalid: the screen's own size
     std::function<void(QWidget*)> prepare;
+    // For a screen that another screen opens on its selected row: makes it instead.
+    std::function<QWidget*(QWidget* parent)> make = {};
 };
 
 QList<Shot> shots()
@@ -139,6 +142,22 @@ QList<Shot> shots()
         {"add-periodical", Command::AddPeriodical, kLarge, {}},
         {"readers", Command::ReaderManagement, kLarge, pressing(QStringLiteral("查询"))},
         {"add-reader", Command::AddReader, kLarge, {}},
+        {"top-up",
+         {},
+         {},
+         [](QWidget* w) {
+             if (auto* e = w->findChild<QLineEdit*>(QStringLiteral("amountEdit")))
+                 e->setText(QStringLiteral("50"));
+         },
+         [](QWidget* parent) -> QWidget* {
+             const QString number = QStringLiteral("R0001");
+             return new TRdChongZhiFm(
+                 number,
+                 firstValue(QStringLiteral("select 读者姓名 from 读者库 where 读者编号 = ?"),
+                            {number}),
+                 firstValue(QStringLiteral("select 性别 from 读者库 where 读者编号 = ?"), {number}),
+                 parent);
+         }},
         {"import-books", Command::ImportBooks, kLarge, {}},
         {"import-readers", Command::ImportReaders, kLarge, {}},
         {"book-chart", Command::BookChart, kLarge, {}},
@@ -310,9 +329,15 @@ int main(int argc, char** argv)
 
     for (const Shot& shot : shots()) {
         messenger.clear();
-        QWidget* screen = ScreenRegistry::instance().open(shot.command, &desk);
+        QWidget* screen =
+            shot.make ? shot.make(&desk) : ScreenRegistry::instance().open(shot.command, &desk);
+        if (shot.make && screen) {
+            screen->setAttribute(Qt::WA_DeleteOnClose);
+            screen->setWindowFlag(Qt::Window);
+            screen->show();
+        }
         if (!screen) {
-            say(QStringLiteral("没有打开 %1 的屏幕").arg(shot.command), stderr);
+            say(QStringLiteral("没有打开 %1 的屏幕").arg(shot.file), stderr);
             ok = false;
             continue;
         }
