@@ -112,6 +112,15 @@ QList<Shot> shots()
     const auto pressing = [](const QString& caption) {
         return [caption](QWidget* w) { press(w, caption); };
     };
+    // A period screen: from that many days before the demo's day up to it, then the button.
+    const auto since = [](int days, const QString& caption) {
+        return [days, caption](QWidget* w) {
+            const QList<QDateEdit*> dates = w->findChildren<QDateEdit*>();
+            if (!dates.isEmpty())
+                dates.first()->setDate(kDemoNow.date().addDays(-days));
+            press(w, caption);
+        };
+    };
     return {
         {"borrow", Command::Borrow, kLarge,
          [](QWidget* w) {
@@ -165,15 +174,9 @@ QList<Shot> shots()
         {"category-statistics", Command::CategoryStatistics, kLarge,
          pressing(QStringLiteral("统计"))},
         {"income-statistics", Command::IncomeStatistics, kLarge,
-         [](QWidget* w) {
-             // From the start of the history, so that the first top-ups show.
-             const QList<QDateEdit*> dates = w->findChildren<QDateEdit*>();
-             if (!dates.isEmpty())
-                 dates.first()->setDate(kDemoNow.date().addDays(-DemoHistory::kDays));
-             press(w, QStringLiteral("统计"));
-         }},
-        {"inventory", Command::Inventory, kLarge, pressing(QStringLiteral("统计"))},
-        {"accession-list", Command::AccessionList, kLarge, pressing(QStringLiteral("查询"))},
+         since(DemoHistory::kDays, QStringLiteral("统计"))},
+        {"inventory", Command::Inventory, kLarge, since(30, QStringLiteral("查询"))},
+        {"accession-list", Command::AccessionList, kLarge, since(240, QStringLiteral("统计"))},
         {"shelf-inventory", Command::ShelfInventory, kLarge, {}},
         {"admin-accounts", Command::AdminAccounts, {}, {}},
         {"admin-log", Command::AdminLog, kLarge, {}},
