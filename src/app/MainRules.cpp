@@ -2,6 +2,8 @@
 
 #include "widgets/Commands.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <algorithm>
 
 bool Rights::*MainRules::disablingRight(const QString& command)
@@ -83,6 +85,18 @@ QRect MainRules::pictureArea(int clientWidth, int clientHeight, int toolBarHeigh
 QStringList MainRules::helpFiles()
 {
     return {QStringLiteral("help.chm"), QStringLiteral("帮助.doc")};
+}
+
+QString MainRules::guideIndex(const QString& programFolder)
+{
+    const QDir dir(programFolder);
+    for (const QString& place :
+         {QStringLiteral("guide"), QStringLiteral("../share/doc/tushu/guide")}) {
+        const QString index = dir.absoluteFilePath(place + QStringLiteral("/index.html"));
+        if (QFileInfo::exists(index))
+            return QDir::cleanPath(index);
+    }
+    return {};
 }
 
 QList<MainRules::Program> MainRules::textEditors()

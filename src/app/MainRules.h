@@ -44,6 +44,9 @@ QRect pictureArea(int clientWidth, int clientHeight, int toolBarHeight, int stat
 
 // The help files, each opened with the desktop when it exists in the working directory.
 QStringList helpFiles();
+// The operators' guide beside the program: guide/index.html in the program's folder, or in
+// share/doc/tushu beside its bin folder when installed; empty when there is none.
+QString guideIndex(const QString& programFolder);
 
 // Desktop programs tried in order until one starts. wantsFile: the program is given a new
 // empty text file to open.

@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -322,6 +323,9 @@ void TMainFm::openHelp()
         if (QFileInfo::exists(path))
             Messenger::instance().openWithDesktop(path);
     }
+    const QString guide = MainRules::guideIndex(QCoreApplication::applicationDirPath());
+    if (!guide.isEmpty())
+        Messenger::instance().openWithDesktop(guide);
 }
 
 void TMainFm::choosePrinter()

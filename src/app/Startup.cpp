@@ -2,11 +2,13 @@
 
 #include "BackupCommand.h"
 #include "CommandOutput.h"
+#include "DemoHistory.h"
 #include "ExportCommand.h"
 #include "JobCommands.h"
 #include "LoginRules.h"
 #include "LoginUt.h"
 #include "MainUt.h"
+#include "ProgramSetup.h"
 #include "catalogue/BookImport.h"
 #include "data/LibraryInit.h"
 #include "data/LoginState.h"
@@ -19,8 +21,6 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFont>
-#include <QFontDatabase>
 #include <QGuiApplication>
 #include <cstdio>
 
@@ -104,39 +104,12 @@ void setApplicationNames()
     QGuiApplication::setApplicationDisplayName(kTitle);
 }
 
-// Off screen there is no desktop font configuration to fall back on for Chinese glyphs.
-void loadChineseFont()
-{
-    const QString platform = QGuiApplication::platformName();
-    if (platform != QLatin1String("offscreen") && platform != QLatin1String("minimal"))
-        return;
-    const int id = QFontDatabase::addApplicationFont(
-        QStringLiteral("/usr/share/fonts/truetype/wqy/wqy-microhei.ttc"));
-    const QStringList families = QFontDatabase::applicationFontFamilies(id);
-    if (!families.isEmpty()) {
-        QFont font(families.first());
-        font.setPointSize(QApplication::font().pointSize());
-        QApplication::setFont(font);
-    }
-}
-
-void registerAllScreens()
-{
-    registerAppScreens();
-    registerCirculationScreens();
-    registerCatalogueScreens();
-    registerReaderScreens();
-    registerDictionaryScreens();
-    registerStatisticsScreens();
-    registerMaintenanceScreens();
-}
-
 int initLibrary(int argc, char** argv, const Startup::Options& o)
 {
     QCoreApplication app(argc, argv);
     setApplicationNames();
     QString error;
-    if (!LibraryInit::create(o.initDir, o.demo, o.server, &error)) {
+    if (!LibraryInit::create(o.initDir, o.demo, o.server, &error, DemoHistory::add)) {
         line(stderr, error);
         return 1;
     }
@@ -158,7 +131,7 @@ int runProgram(int argc, char** argv, const Startup::Options& o)
 {
     QApplication app(argc, argv);
     setApplicationNames();
-    loadChineseFont();
+    ProgramSetup::loadChineseFont();
     installChineseTranslations();
 
     LoginState& state = LoginState::instance();
@@ -181,7 +154,7 @@ int runProgram(int argc, char** argv, const Startup::Options& o)
         return 1;
     }
 
-    registerAllScreens();
+    ProgramSetup::registerAllScreens();
 
     TLoginFm login;
     if (login.exec() != QDialog::Accepted)

@@ -23,3 +23,8 @@ void Clock::setNow(const QDateTime& fixed)
 {
     fixedNow() = fixed;
 }
+
+QDateTime Clock::fixed()
+{
+    return fixedNow();
+}

@@ -11,4 +11,6 @@ public:
     static QDateTime now();
     // Fixes the clock at the given moment; an invalid value returns to the system clock.
     static void setNow(const QDateTime& fixed);
+    // The moment the clock is fixed at; invalid when it follows the system clock.
+    static QDateTime fixed();
 };

@@ -35,7 +35,7 @@ bool LibraryInit::writeSettingsFile(const QString& path, const QString& kind,
 }
 
 bool LibraryInit::create(const QString& dir, bool demo, const QString& serverConnectionString,
-                         QString* error)
+                         QString* error, const std::function<void(const Database&)>& demoHistory)
 {
     if (!QDir().mkpath(dir)) {
         *error = QStringLiteral("无法创建目录 %1").arg(dir);
@@ -58,8 +58,11 @@ bool LibraryInit::create(const QString& dir, bool demo, const QString& serverCon
     }
     try {
         Schema::create(db);
-        if (demo)
+        if (demo) {
             Schema::addDemoLibrary(db);
+            if (demoHistory)
+                demoHistory(db);
+        }
     } catch (const DbError& e) {
         *error = e.message();
         db.close();

@@ -7,12 +7,15 @@
 #include "widgets/ScreenRegistry.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScopeGuard>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -365,13 +368,17 @@ private slots:
     void helpOpensFilesThatExist_data()
     {
         QTest::addColumn<QStringList>("present");
-        QTest::newRow("none") << QStringList();
-        QTest::newRow("doc only") << QStringList{"帮助.doc"};
-        QTest::newRow("both") << QStringList{"help.chm", "帮助.doc"};
+        QTest::addColumn<bool>("guide");
+        QTest::newRow("none") << QStringList() << false;
+        QTest::newRow("doc only") << QStringList{"帮助.doc"} << false;
+        QTest::newRow("both") << QStringList{"help.chm", "帮助.doc"} << false;
+        QTest::newRow("guide only") << QStringList() << true;
+        QTest::newRow("both and guide") << QStringList{"help.chm", "帮助.doc"} << true;
     }
     void helpOpensFilesThatExist()
     {
         QFETCH(QStringList, present);
+        QFETCH(bool, guide);
         QTemporaryDir dir;
         const QString before = QDir::currentPath();
         QDir::setCurrent(dir.path());
@@ -381,6 +388,18 @@ private slots:
             QVERIFY(file.open(QIODevice::WriteOnly));
             expected << QDir(dir.path()).absoluteFilePath(f);
         }
+        // The guide is looked for beside the program, not in the working directory.
+        const QDir programDir(QCoreApplication::applicationDirPath());
+        const QString guideIndex = programDir.absoluteFilePath(QStringLiteral("guide/index.html"));
+        QVERIFY(!QFileInfo::exists(guideIndex));
+        const auto removeGuide =
+            qScopeGuard([&] { QDir(programDir.filePath("guide")).removeRecursively(); });
+        if (guide) {
+            QVERIFY(programDir.mkpath(QStringLiteral("guide")));
+            QFile index(guideIndex);
+            QVERIFY(index.open(QIODevice::WriteOnly));
+            expected << guideIndex;
+        }
         RecordingMessenger messenger;
         TMainFm main;
         main.action("helpAction")->trigger();
@@ -389,6 +408,33 @@ private slots:
         main.action("helpButton")->trigger();
         QCOMPARE(messenger.opened, expected);
         QDir::setCurrent(before);
+    }
+
+    // Beside the program in the build folder, or under share/doc/tushu when installed.
+    void guideIndexBesideTheProgram_data()
+    {
+        QTest::addColumn<QString>("guideFolder");
+        QTest::addColumn<QString>("found");
+        QTest::newRow("none") << QString() << QString();
+        QTest::newRow("build folder") << "bin/guide"
+                                      << "bin/guide/index.html";
+        QTest::newRow("installed") << "share/doc/tushu/guide"
+                                   << "share/doc/tushu/guide/index.html";
+    }
+    void guideIndexBesideTheProgram()
+    {
+        QFETCH(QString, guideFolder);
+        QFETCH(QString, found);
+        QTemporaryDir dir;
+        const QDir root(dir.path());
+        QVERIFY(root.mkpath(QStringLiteral("bin")));
+        if (!guideFolder.isEmpty()) {
+            QVERIFY(root.mkpath(guideFolder));
+            QFile index(root.filePath(guideFolder + QStringLiteral("/index.html")));
+            QVERIFY(index.open(QIODevice::WriteOnly));
+        }
+        QCOMPARE(MainRules::guideIndex(root.filePath(QStringLiteral("bin"))),
+                 found.isEmpty() ? QString() : root.filePath(found));
     }
 
     void toolsStartDesktopPrograms()
