@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
+#include <QPointer>
 #include <QScrollBar>
 #include <QSet>
 #include <QTableView>
@@ -692,8 +693,16 @@ ReportRows DataGrid::reportRows()
 
 ReportRows DataGrid::reportRows(const QStringList& fields)
 {
-    if (!proxy_->hasValueFilters() && model_->hasStatement() && !model_->allFetched())
-        return ReportRows::fromQuery(model_->statementColumns(fields));
+    if (!proxy_->hasValueFilters() && model_->hasStatement() && !model_->allFetched()) {
+        // Counted first, then read as the pages print; the grid's rows stay as they are.
+        const qint64 count = model_->statementCount();
+        return ReportRows::streamed(fields, int(qMin<qint64>(count, INT_MAX)),
+                                    [model = QPointer<GridModel>(model_), fields] {
+                                        if (!model)
+                                            throw DbError(QStringLiteral("没有可以读取的数据。"));
+                                        return model->statementColumns(fields);
+                                    });
+    }
     QList<int> columns;
     for (const QString& f : fields)
         columns << model_->fieldIndex(f);

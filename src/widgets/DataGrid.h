@@ -117,7 +117,8 @@ public:
     // Every row as shown, all read first: what a list report of this grid prints.
     ReportRows reportRows();
     // Every row as shown with only the named fields: rows not read yet are streamed from
-    // the database, so neither the other fields nor the grid's own rows grow with it.
+    // the database as a report prints them (ReportRows::streamed), so neither the other
+    // fields nor the grid's own rows grow with it.
     ReportRows reportRows(const QStringList& fields);
     // A new query over the rows as shown, only the named fields (all when empty), for
     // "转Excel": it runs on every engine however much of the grid has been read. Throws
