@@ -4,7 +4,7 @@ set -euo pipefail
 PACKAGES=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev libvulkan-dev libqt6opengl6-dev
-  libqt6sql6-sqlite libqt6sql6-psql libqt6sql6-odbc tdsodbc
+  libqt6sql6-sqlite libqt6sql6-psql
   qt6-5compat-dev qt6-charts-dev qt6-image-formats-plugins
   libxlsxwriter-dev libminizip-dev libfreexl-dev libzint-dev
   fonts-wqy-microhei qt6-translations-l10n

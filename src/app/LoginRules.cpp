@@ -1,5 +1,6 @@
 #include "LoginRules.h"
 
+#include "data/ConnectionString.h"
 #include "data/Schema.h"
 
 #include <QDir>
@@ -40,6 +41,14 @@ QString LoginRules::missingLibraryMessage(const LoginState& state, const QString
         return {};
     return QStringLiteral("找不到数据库文件 %1.\n新建一个图书馆请运行: tushu --init DIR --demo")
         .arg(QDir::toNativeSeparators(file));
+}
+
+bool LoginRules::refusesProvider(const LoginState& state)
+{
+    return state.DbKind == QLatin1String("s") &&
+           ConnectionString(state.ConnectionString)
+                   .value(QStringLiteral("Provider"))
+                   .compare(QLatin1String("PostgreSQL"), Qt::CaseInsensitive) != 0;
 }
 
 bool LoginRules::openConnection(Database& db, const LoginState& state, QString* error)

@@ -25,6 +25,10 @@ public:
     // needs no file).
     static QString missingLibraryMessage(const LoginState& state, const QString& workDir);
 
+    // For kind "s" whose connection string names another provider than PostgreSQL (a
+    // library kept on SQL Server): whether the connection is refused for that reason alone.
+    static bool refusesProvider(const LoginState& state);
+
     // Closes the shared connection and opens it again with the state's kind and connection
     // string, book.mdb taken from the working directory. False with *error on failure.
     static bool openConnection(Database& db, const LoginState& state, QString* error);

@@ -85,10 +85,15 @@ bool TLoginFm::prepare()
     const LoginState& state = LoginState::instance();
     QString error;
     if (!LoginRules::openConnection(Database::shared(), state, &error)) {
-        // A kind the program does not know is named before the general advice.
-        if (state.DbKind != QLatin1String("a") && state.DbKind != QLatin1String("s"))
+        // A provider other than PostgreSQL gets its own message, which says what to do, in
+        // place of the general advice; a kind the program does not know is named before it.
+        if (LoginRules::refusesProvider(state)) {
             Messenger::instance().error(this, error);
-        Messenger::instance().information(this, QStringLiteral("数据库连接失败,请选择数据库."));
+        } else {
+            if (state.DbKind != QLatin1String("a") && state.DbKind != QLatin1String("s"))
+                Messenger::instance().error(this, error);
+            Messenger::instance().information(this, QStringLiteral("数据库连接失败,请选择数据库."));
+        }
         ScreenRegistry::instance().open(Command::DatabaseSettings, this);
         return false;
     }

@@ -55,7 +55,7 @@ bool MainRules::backupRefused(const QString& kind)
 QString MainRules::databaseLine(const QString& kind)
 {
     if (kind == QLatin1String("s"))
-        return QStringLiteral("当前数据库是SqlServer");
+        return QStringLiteral("当前数据库是PostgreSQL");
     if (kind == QLatin1String("a"))
         return QStringLiteral("当前数据库是:Access");
     return {};

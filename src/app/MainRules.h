@@ -29,7 +29,7 @@ inline const QString kServerBackup = QStringLiteral("请使用sqlserver企业管
 inline const QString kExitQuestion = QStringLiteral("确认要退出吗?");
 inline const QString kExitCaption = QStringLiteral("请确认");
 
-// "当前数据库是SqlServer" for "s", "当前数据库是:Access" for "a", empty for any other kind.
+// "当前数据库是PostgreSQL" for "s", "当前数据库是:Access" for "a", empty for any other kind.
 QString databaseLine(const QString& kind);
 // The lines of the about box: softname, Memo, tel, web, company and the database line
 // (left out when empty).

@@ -29,13 +29,13 @@ SetDataRules::Choice SetDataRules::initialChoice() const
     if (kind_ == QLatin1String("a"))
         return Choice::Access;
     if (kind_ == QLatin1String("s"))
-        return Choice::SqlServer;
+        return Choice::Server;
     return Choice::None;
 }
 
 QStringList SetDataRules::providers()
 {
-    return {QStringLiteral("PostgreSQL"), QStringLiteral("SQLOLEDB.1")};
+    return {QStringLiteral("PostgreSQL")};
 }
 
 SetDataRules::ServerInputs SetDataRules::storedInputs() const

@@ -16,7 +16,7 @@ public:
     {
         None,
         Access,
-        SqlServer,
+        Server,
     };
     struct ServerInputs
     {
@@ -30,12 +30,12 @@ public:
     // file: de.ini; kind: the database kind of this run (LoginState::DbKind).
     SetDataRules(SettingsFile file, QString kind);
 
-    // Access for "a", SqlServer for "s", no choice for any other kind.
+    // Access for "a", Server for "s", no choice for any other kind.
     Choice initialChoice() const;
-    // The four inputs as last saved (default "0" each) and the provider of the saved server
-    // connection string (PostgreSQL when it names none of ours).
+    // The four inputs as last saved (default "0" each) and the provider of a server
+    // connection string: PostgreSQL, the one server engine.
     ServerInputs storedInputs() const;
-    // The providers a server connection can use: PostgreSQL, and SQL Server through ODBC.
+    // The providers a server connection can use: PostgreSQL alone.
     static QStringList providers();
 
     // "Provider=...;Password=...;Persist Security Info=True;User ID=...;Initial Catalog=...;

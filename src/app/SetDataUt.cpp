@@ -43,7 +43,7 @@ TSetDataFm::TSetDataFm(QWidget* parent) : QDialog(parent)
         new QRadioButton(QStringLiteral("Access  (选择本地access数据库可以直接保存)"), choiceGroup);
     name(accessRadio_, "accessRadio", accessRadio_->text());
     serverRadio_ =
-        new QRadioButton(QStringLiteral("SqlServer (只有测试连接成功才能保存)"), choiceGroup);
+        new QRadioButton(QStringLiteral("PostgreSQL (只有测试连接成功才能保存)"), choiceGroup);
     name(serverRadio_, "serverRadio", serverRadio_->text());
     auto* choices = new QButtonGroup(this);
     choices->addButton(accessRadio_);
@@ -52,7 +52,7 @@ TSetDataFm::TSetDataFm(QWidget* parent) : QDialog(parent)
     choiceLayout->addWidget(accessRadio_);
     choiceLayout->addWidget(serverRadio_);
 
-    serverGroup_ = new QGroupBox(QStringLiteral("SqlServer"), this);
+    serverGroup_ = new QGroupBox(QStringLiteral("PostgreSQL"), this);
     serverGroup_->setObjectName(QStringLiteral("serverGroup"));
     serverBox_ = new QComboBox(serverGroup_);
     serverBox_->setEditable(true);
@@ -112,7 +112,7 @@ TSetDataFm::TSetDataFm(QWidget* parent) : QDialog(parent)
     case SetDataRules::Choice::Access:
         accessRadio_->setChecked(true);
         break;
-    case SetDataRules::Choice::SqlServer:
+    case SetDataRules::Choice::Server:
         serverRadio_->setChecked(true);
         break;
     case SetDataRules::Choice::None:
@@ -138,7 +138,7 @@ SetDataRules::Choice TSetDataFm::choice() const
     if (accessRadio_->isChecked())
         return SetDataRules::Choice::Access;
     if (serverRadio_->isChecked())
-        return SetDataRules::Choice::SqlServer;
+        return SetDataRules::Choice::Server;
     return SetDataRules::Choice::None;
 }
 

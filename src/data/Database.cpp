@@ -146,6 +146,17 @@ bool Database::openSqlite(const QString& path, bool create, QString* error)
     return true;
 }
 
+QString Database::unsupportedProviderMessage(const QString& provider)
+{
+    const QString named = provider.isEmpty()
+                              ? QStringLiteral("连接字符串没有指明提供程序")
+                              : QStringLiteral("连接字符串的提供程序是\"%1\"").arg(provider);
+    return QStringLiteral("服务器数据库(abc=s)只使用PostgreSQL(Provider=PostgreSQL),%1.\n"
+                          "把图书馆搬到PostgreSQL的方法见README.md的"
+                          "\"Moving a library to PostgreSQL\"一节.")
+        .arg(named);
+}
+
 bool Database::open(const QString& kind, const QString& connectionString, QString* error,
                     const QString& workDir, int connectTimeoutSeconds)
 {
@@ -163,7 +174,7 @@ bool Database::open(const QString& kind, const QString& connectionString, QStrin
     }
     if (kind != QLatin1String("s")) {
         if (error)
-            *error = QStringLiteral("数据库类型\"%1\"无效,只能是 a (Access) 或 s (SqlServer).")
+            *error = QStringLiteral("数据库类型\"%1\"无效,只能是 a (Access) 或 s (PostgreSQL).")
                          .arg(kind);
         return false;
     }
@@ -177,7 +188,7 @@ bool Database::open(const QString& kind, const QString& connectionString, QStrin
     QString port = cs.value(QStringLiteral("Port"));
     QSqlDatabase db;
     if (provider.compare(QLatin1String("PostgreSQL"), Qt::CaseInsensitive) == 0) {
-        // "host,port" and "host:port" both name a port, as SQL Server strings do.
+        // "host,port" and "host:port" both name a port, as the older server strings do.
         for (QChar sep : {QLatin1Char(','), QLatin1Char(':')}) {
             const qsizetype at = host.lastIndexOf(sep);
             if (at > 0 && port.isEmpty()) {
@@ -200,22 +211,9 @@ bool Database::open(const QString& kind, const QString& connectionString, QStrin
                 .arg(connectTimeoutSeconds > 0 ? connectTimeoutSeconds : kConnectTimeoutSeconds));
         engine_ = DbEngine::PostgreSQL;
         deskTimeouts_ = true;
-    } else if (provider.startsWith(QLatin1String("SQLOLEDB"), Qt::CaseInsensitive)) {
-        db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), name_);
-        QString odbc = QStringLiteral("DRIVER={FreeTDS};SERVER=%1;DATABASE=%2;UID=%3;PWD={%4};"
-                                      "TDS_Version=7.3;ClientCharset=UTF-8")
-                           .arg(host, catalog, user,
-                                QString(password).replace(QLatin1Char('}'), QStringLiteral("}}")));
-        if (!port.isEmpty())
-            odbc += QStringLiteral("Port=%1;").arg(port);
-        db.setDatabaseName(odbc);
-        if (connectTimeoutSeconds > 0)
-            db.setConnectOptions(
-                QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(connectTimeoutSeconds));
-        engine_ = DbEngine::SqlServer;
     } else {
         if (error)
-            *error = QStringLiteral("不支持的数据库提供程序\"%1\".").arg(provider);
+            *error = unsupportedProviderMessage(provider);
         QSqlDatabase::removeDatabase(name_);
         return false;
     }
@@ -292,8 +290,6 @@ bool Database::connectionLost(const QSqlError& error) const
         return state.startsWith(QLatin1String("08")) || state == QLatin1String("57P01") ||
                state == QLatin1String("57P02") || state == QLatin1String("57P03");
     }
-    if (engine_ == DbEngine::SqlServer)
-        return error.nativeErrorCode().startsWith(QLatin1String("08"));
     return false; // an SQLite file has no connection to lose
 }
 
@@ -543,13 +539,6 @@ void Database::transaction(const std::function<void()>& work,
 
 QString Database::limited(const QString& selectSql, int n) const
 {
-    if (engine_ == DbEngine::SqlServer) {
-        QString s = selectSql.trimmed();
-        const qsizetype at = s.indexOf(QLatin1String("select"), 0, Qt::CaseInsensitive);
-        if (at >= 0)
-            s.insert(at + 6, QStringLiteral(" top %1").arg(n));
-        return s;
-    }
     return selectSql.trimmed() + QStringLiteral(" limit %1").arg(n);
 }
 

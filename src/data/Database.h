@@ -21,8 +21,7 @@ enum class DbEngine
 {
     None,
     SQLite,     // kind "a": the file named by the connection string's Data Source
-    PostgreSQL, // kind "s", Provider=PostgreSQL
-    SqlServer,  // kind "s", Provider=SQLOLEDB.1, through ODBC/FreeTDS
+    PostgreSQL, // kind "s", Provider=PostgreSQL: the one server engine
 };
 
 class DbError : public std::runtime_error
@@ -64,6 +63,10 @@ public:
 
     // The program's one shared connection.
     static Database& shared();
+
+    // What opening a server connection string with another provider than PostgreSQL says
+    // (SQLOLEDB.1 of a library kept on SQL Server, or none at all).
+    static QString unsupportedProviderMessage(const QString& provider);
 
     // Opens by database kind ("a" or "s") and connection string. Relative SQLite paths are
     // taken from workDir (the working directory when empty). A missing SQLite file is an
@@ -112,7 +115,7 @@ public:
     // Called just before each COMMIT is sent (tests break the connection there).
     static void setBeforeCommitHook(std::function<void(const Database&)> hook);
 
-    // "select ... limit n" or "select top n ..." for the engine.
+    // "select ... limit n".
     QString limited(const QString& selectSql, int n) const;
 
     // A value in the form the engine stores: Money, QDate and QDateTime are converted.

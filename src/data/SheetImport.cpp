@@ -105,22 +105,17 @@ QString SheetImport::insertSql() const
 
 void SheetImport::savepoint(const QString& name) const
 {
-    db_.execute(db_.engine() == DbEngine::SqlServer ? QStringLiteral("save transaction ") + name
-                                                    : QStringLiteral("savepoint ") + name);
+    db_.execute(QStringLiteral("savepoint ") + name);
 }
 
 void SheetImport::releaseSavepoint(const QString& name) const
 {
-    // SQL Server keeps no savepoints to release.
-    if (db_.engine() != DbEngine::SqlServer)
-        db_.execute(QStringLiteral("release savepoint ") + name);
+    db_.execute(QStringLiteral("release savepoint ") + name);
 }
 
 void SheetImport::rollbackToSavepoint(const QString& name) const
 {
-    db_.execute(db_.engine() == DbEngine::SqlServer
-                    ? QStringLiteral("rollback transaction ") + name
-                    : QStringLiteral("rollback to savepoint ") + name);
+    db_.execute(QStringLiteral("rollback to savepoint ") + name);
 }
 
 void SheetImport::insertBatch(QSqlQuery& insert, const std::vector<Pending>& batch,

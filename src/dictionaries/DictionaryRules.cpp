@@ -138,9 +138,6 @@ QString DictionaryRules::oneRow(const DictionaryRow& row, QVariantList* values) 
     case DbEngine::PostgreSQL:
         at = QStringLiteral("ctid");
         break;
-    case DbEngine::SqlServer:
-        at = QStringLiteral("%%physloc%%");
-        break;
     default:
         at = QStringLiteral("rowid");
         break;

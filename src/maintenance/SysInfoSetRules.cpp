@@ -221,11 +221,9 @@ SysInfoSetRules::Outcome SysInfoSetRules::save(const Form& f, const QString& set
     try {
         db_.transaction([&] {
             // Two desks saving at once must not both find the table empty and both insert.
-            QString count = QStringLiteral("select count(*) from 系统设置");
+            const QString count = QStringLiteral("select count(*) from 系统设置");
             if (db_.engine() == DbEngine::PostgreSQL)
                 db_.execute(QStringLiteral("lock table 系统设置 in share row exclusive mode"));
-            else if (db_.engine() == DbEngine::SqlServer)
-                count += QStringLiteral(" with (tablockx, holdlock)");
             const QStringList& columns = editedColumns();
             if (db_.scalar(count).toInt() > 0) {
                 QStringList sets;

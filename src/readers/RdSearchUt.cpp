@@ -13,6 +13,7 @@
 TRdSearchFm::TRdSearchFm(QWidget* parent) : ListScreen(ReaderAccount::listDescription(), parent)
 {
     setWindowState(windowState() | Qt::WindowMaximized);
+    grid()->setHeaderFilterEnabled(true);
     addSearchCommand();
     addAction_ = addCommand(QStringLiteral("添加"), "addAction",
                             [this] { ScreenRegistry::instance().open(Command::AddReader, this); });

@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QFontMetricsF>
+#include <QHash>
 #include <QImage>
 #include <QPagedPaintDevice>
 #include <QPainter>
@@ -45,6 +46,54 @@ ReportRows ReportRows::fromQuery(QSqlQuery& query)
     return r;
 }
 
+ReportRows ReportRows::streamed(QStringList fields, int count, std::function<QSqlQuery()> open)
+{
+    ReportRows r;
+    r.fields_ = std::move(fields);
+    r.streamCount_ = qMax(0, count);
+    r.open_ = std::move(open);
+    r.cursor_ = std::make_shared<Cursor>();
+    return r;
+}
+
+void ReportRows::rewind() const
+{
+    if (!open_)
+        return;
+    cursor_->query.reset();
+    cursor_->row = -1;
+    cursor_->current.clear();
+    cursor_->first.clear();
+    cursor_->query = std::make_unique<QSqlQuery>(open_());
+    cursor_->columns = cursor_->query->record().count();
+}
+
+const QVariantList* ReportRows::rowAt(int row) const
+{
+    if (!open_)
+        return row >= 0 && row < rows_.size() ? &rows_.at(row) : nullptr;
+    Cursor& c = *cursor_;
+    if (!c.query)
+        rewind();
+    // Read forward to the row asked for; a statement that ends early leaves the rest empty.
+    while (c.row < row && c.query->isActive()) {
+        if (!c.query->next()) {
+            c.query->finish();
+            break;
+        }
+        c.current.resize(c.columns);
+        for (int i = 0; i < c.columns; ++i)
+            c.current[i] = c.query->value(i);
+        if (++c.row == 0)
+            c.first = c.current;
+    }
+    if (row == c.row)
+        return &c.current;
+    if (row == 0 && c.row > 0)
+        return &c.first;
+    return nullptr;
+}
+
 ReportRows ReportRows::fromQuery(QSqlQuery&& query)
 {
     return fromQuery(query);
@@ -73,9 +122,10 @@ int ReportRows::fieldIndex(const QString& field) const
 QVariant ReportRows::value(int row, const QString& field) const
 {
     const int c = fieldIndex(field);
-    if (row < 0 || row >= rows_.size() || c < 0 || c >= rows_.at(row).size())
+    if (row < 0 || row >= count() || c < 0)
         return {};
-    return rows_.at(row).at(c);
+    const QVariantList* values = rowAt(row);
+    return values && c < values->size() ? values->at(c) : QVariant();
 }
 
 // ---- ReportObjectState --------------------------------------------------------------------
@@ -395,22 +445,42 @@ public:
     {
     }
 
-    PreparedReport run()
+    using PageSink = std::function<bool(int index, const QList<PreparedItem>& items)>;
+
+    int pageCount()
     {
-        place();
-        PreparedReport out;
-        out.title_ = report_.title();
-        out.fontFamily_ = report_.fontFamily();
-        out.layout_ = report_.pageLayout();
-        out.pages_.resize(pageCount_);
+        place({});
+        return pageCount_;
+    }
+
+    // Lays the pages out in order, handing each to sink once complete and keeping none; a
+    // sink that returns false stops. The page count is known first ([TotalPages#]).
+    bool run(const PageSink& sink)
+    {
+        place({});
         printedAt_ = Clock::now();
-        for (const Placement& p : placements_)
-            emitBand(p, out.pages_[p.page]);
-        return out;
+        rows_.rewind();
+        sums_.clear();
+        QList<PreparedItem> items;
+        int current = 0;
+        bool ok = true;
+        place([&](const Placement& p) {
+            if (!ok)
+                return;
+            if (p.page != current) {
+                ok = sink(current, items);
+                items.clear();
+                current = p.page;
+            }
+            if (p.row >= 0)
+                addToSums(p.row);
+            emitBand(p, items);
+        });
+        return ok && sink(current, items);
     }
 
 private:
-    void place()
+    void place(const std::function<void(const Placement&)>& put)
     {
         const QSizeF page = report_.pageSizeMm();
         const QMarginsF& m = report_.marginsMm();
@@ -429,17 +499,19 @@ private:
         auto startPage = [&](bool first) {
             y = top;
             if (first && title) {
-                placements_.append({title, page_, QPointF(left, y), -1});
+                if (put)
+                    put({title, page_, QPointF(left, y), -1});
                 y += title->height();
             }
             if (header) {
-                placements_.append({header, page_, QPointF(left, y), -1});
+                if (put)
+                    put({header, page_, QPointF(left, y), -1});
                 y += header->height();
             }
         };
         auto endPage = [&] {
-            if (footer)
-                placements_.append({footer, page_, QPointF(left, bottom - footer->height()), -1});
+            if (footer && put)
+                put({footer, page_, QPointF(left, bottom - footer->height()), -1});
         };
         // A band that does not fit goes to a new page, unless the page holds nothing else
         // (a band taller than a page prints cut rather than looping).
@@ -461,14 +533,16 @@ private:
                 const int column = row % across;
                 if (column == 0)
                     ensureRoom(data->height());
-                placements_.append({data, page_, QPointF(left + column * pitch, y), row});
+                if (put)
+                    put({data, page_, QPointF(left + column * pitch, y), row});
                 if (column == across - 1 || row == rows_.count() - 1)
                     y += data->height();
             }
         }
         if (summary) {
             ensureRoom(summary->height());
-            placements_.append({summary, page_, QPointF(left, y), -1});
+            if (put)
+                put({summary, page_, QPointF(left, y), -1});
             y += summary->height();
         }
         endPage();
@@ -506,12 +580,32 @@ private:
         return out;
     }
 
+    // Rows in memory are summed whole wherever a sum prints; streamed rows as they print,
+    // so that a sum in the summary band, after the last row, holds them all.
     QString sumText(const ReportObject& o) const
     {
+        if (rows_.isStreamed())
+            return sums_.value(&o, FieldSum(o.fieldKind())).text();
         FieldSum sum(o.fieldKind());
         for (int r = 0; r < rows_.count(); ++r)
             sum.add(rows_.value(r, o.sumField()), o.sumField());
         return sum.text();
+    }
+
+    void addToSums(int row)
+    {
+        if (!rows_.isStreamed())
+            return;
+        for (const ReportBand* band :
+             {report_.findBand(BandKind::Summary), report_.findBand(BandKind::PageFooter)})
+            if (band)
+                for (const ReportObject& o : band->objects())
+                    if (o.objectKind() == ReportObjectKind::Sum) {
+                        auto it = sums_.find(&o);
+                        if (it == sums_.end())
+                            it = sums_.insert(&o, FieldSum(o.fieldKind()));
+                        it->add(rows_.value(row, o.sumField()), o.sumField());
+                    }
     }
 
     QString screenValue(const QString& name, bool* found) const
@@ -565,14 +659,27 @@ private:
     const Report& report_;
     const ReportRows& rows_;
     const ReportCallback& callback_;
-    QList<Placement> placements_;
+    QHash<const ReportObject*, FieldSum> sums_;
     int pageCount_ = 1;
     QDateTime printedAt_;
 };
 
 PreparedReport Report::prepare(const ReportRows& rows, const ReportCallback& callback) const
 {
-    return ReportLayout(*this, rows, callback).run();
+    PreparedReport out;
+    out.title_ = title();
+    out.fontFamily_ = fontFamily();
+    out.layout_ = pageLayout();
+    ReportLayout(*this, rows, callback).run([&](int, const QList<PreparedItem>& items) {
+        out.pages_.append(items);
+        return true;
+    });
+    return out;
+}
+
+int Report::pageCount(const ReportRows& rows) const
+{
+    return ReportLayout(*this, rows, {}).pageCount();
 }
 
 // ---- Prepared pages -----------------------------------------------------------------------
@@ -587,7 +694,8 @@ QStringList PreparedReport::textsOf(const QString& objectName) const
     return out;
 }
 
-void PreparedReport::paintPage(QPainter& painter, int index) const
+namespace {
+void paintItems(QPainter& painter, const QList<PreparedItem>& items, const QString& fontFamily)
 {
     const double dpmm = painter.device()->logicalDpiX() / kMmPerInch;
     auto px = [dpmm](const QRectF& mm) {
@@ -598,13 +706,27 @@ void PreparedReport::paintPage(QPainter& painter, int index) const
     painter.setRenderHint(QPainter::TextAntialiasing, true);
     QPen pen(Qt::black);
     pen.setWidthF(qMax(1.0, 0.2 * dpmm));
-    for (const PreparedItem& item : pages_.at(index)) {
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    // A page's objects share a few fonts: each made, and measured, once.
+    struct Face
+    {
+        QFont font;
+        QFontMetricsF metrics;
+    };
+    QHash<QPair<double, bool>, std::shared_ptr<Face>> faces;
+    auto face = [&](const PreparedItem& item) -> const Face& {
+        std::shared_ptr<Face>& f = faces[qMakePair(item.pointSize, item.bold)];
+        if (!f) {
+            QFont font(fontFamily);
+            font.setPointSizeF(item.pointSize);
+            font.setBold(item.bold);
+            f = std::make_shared<Face>(Face{font, QFontMetricsF(font, painter.device())});
+        }
+        return *f;
+    };
+    for (const PreparedItem& item : items) {
         const QRectF r = px(item.rect);
-        QFont font(fontFamily_);
-        font.setPointSizeF(item.pointSize);
-        font.setBold(item.bold);
-        painter.setPen(pen);
-        painter.setBrush(Qt::NoBrush);
         switch (item.kind) {
         case ReportObjectKind::Line:
             painter.drawLine(r.topLeft(), r.bottomRight());
@@ -613,29 +735,60 @@ void PreparedReport::paintPage(QPainter& painter, int index) const
             painter.drawRect(r);
             break;
         case ReportObjectKind::Barcode:
-            Barcode::paintCode39(painter, r, item.text, font);
+            Barcode::paintCode39(painter, r, item.text, face(item).font);
+            painter.setPen(pen);
+            painter.setBrush(Qt::NoBrush);
             break;
         case ReportObjectKind::Text:
         case ReportObjectKind::Sum: {
             if (item.frame)
                 painter.drawRect(r);
-            painter.setFont(font);
+            const Face& f = face(item);
+            painter.setFont(f.font);
             // A little inner margin so that framed text does not touch its frame.
             const QRectF inner = r.adjusted(0.8 * dpmm, 0, -0.8 * dpmm, 0);
             QString text = item.text;
             int flags = int(item.alignment);
-            if (item.wrap) {
+            if (item.wrap)
                 flags |= Qt::TextWordWrap;
-            } else {
-                text = QFontMetricsF(font, painter.device())
-                           .elidedText(text, Qt::ElideRight, inner.width());
-            }
+            else
+                text = f.metrics.elidedText(text, Qt::ElideRight, inner.width());
             painter.drawText(inner, flags, text);
             break;
         }
         }
     }
     painter.restore();
+}
+
+// Opens a PDF writer on path for paint, which draws every page; false with *error.
+bool writePdf(const QString& path, const QString& title, QString* error,
+              const std::function<bool(QPdfWriter&)>& paint)
+{
+    {
+        QFile probe(path);
+        if (!probe.open(QIODevice::WriteOnly)) {
+            if (error)
+                *error = probe.errorString();
+            return false;
+        }
+    }
+    QPdfWriter writer(path);
+    writer.setTitle(title);
+    writer.setCreator(QStringLiteral("图书管理系统"));
+    writer.setResolution(300);
+    if (!paint(writer)) {
+        if (error)
+            *error = QStringLiteral("PDF could not be written: %1").arg(path);
+        return false;
+    }
+    return true;
+}
+} // namespace
+
+void PreparedReport::paintPage(QPainter& painter, int index) const
+{
+    paintItems(painter, pages_.at(index), fontFamily_);
 }
 
 bool PreparedReport::print(QPagedPaintDevice* device, bool applyLayout) const
@@ -655,24 +808,31 @@ bool PreparedReport::print(QPagedPaintDevice* device, bool applyLayout) const
 
 bool PreparedReport::exportPdf(const QString& path, QString* error) const
 {
-    {
-        QFile probe(path);
-        if (!probe.open(QIODevice::WriteOnly)) {
-            if (error)
-                *error = probe.errorString();
-            return false;
-        }
-    }
-    QPdfWriter writer(path);
-    writer.setTitle(title_);
-    writer.setCreator(QStringLiteral("图书管理系统"));
-    writer.setResolution(300);
-    if (!print(&writer)) {
-        if (error)
-            *error = QStringLiteral("PDF could not be written: %1").arg(path);
+    return writePdf(path, title_, error, [this](QPdfWriter& w) { return print(&w); });
+}
+
+bool Report::print(const ReportRows& rows, QPagedPaintDevice* device,
+                   const ReportCallback& callback, bool applyLayout) const
+{
+    if (applyLayout)
+        device->setPageLayout(pageLayout());
+    QPainter painter;
+    if (!painter.begin(device))
         return false;
-    }
-    return true;
+    const bool done =
+        ReportLayout(*this, rows, callback).run([&](int index, const QList<PreparedItem>& items) {
+            if (index > 0 && !device->newPage())
+                return false;
+            paintItems(painter, items, fontFamily_);
+            return true;
+        });
+    return painter.end() && done;
+}
+
+bool Report::exportPdf(const ReportRows& rows, const QString& path, QString* error,
+                       const ReportCallback& callback) const
+{
+    return writePdf(path, title_, error, [&](QPdfWriter& w) { return print(rows, &w, callback); });
 }
 
 QImage PreparedReport::pageImage(int index, int dpi) const

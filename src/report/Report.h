@@ -42,11 +42,20 @@ class QImage;
 
 // The rows a report prints: named fields and their values. The data band prints once per
 // row; a single label or card is one row (possibly with no fields at all).
+//
+// Rows are held in memory, or streamed: a statement run again for each pass over the rows
+// (counting them is asked before), read forward one row at a time, so that printing two
+// million rows holds one of them. Streamed rows give the first row (what title and header
+// bands read) and the current one; a row already passed reads as empty.
 class ReportRows
 {
 public:
     ReportRows() = default;
     ReportRows(QStringList fields, QList<QVariantList> rows);
+    static ReportRows streamed(QStringList fields, int count, std::function<QSqlQuery()> open);
+    bool isStreamed() const { return bool(open_); }
+    // Streamed rows: starts a new pass (runs the statement again). Throws what open throws.
+    void rewind() const;
     // Reads every remaining row of a query that has been run.
     static ReportRows fromQuery(QSqlQuery& query);
     static ReportRows fromQuery(QSqlQuery&& query);
@@ -55,13 +64,24 @@ public:
 
     void append(const QVariantList& row) { rows_.append(row); }
     const QStringList& fields() const { return fields_; }
-    int count() const { return int(rows_.size()); }
+    int count() const { return open_ ? streamCount_ : int(rows_.size()); }
     int fieldIndex(const QString& field) const; // case ignored; -1 when missing
     QVariant value(int row, const QString& field) const;
 
 private:
+    const QVariantList* rowAt(int row) const;
+    struct Cursor
+    {
+        std::unique_ptr<QSqlQuery> query;
+        int row = -1;
+        int columns = 0;
+        QVariantList current, first;
+    };
     QStringList fields_;
     QList<QVariantList> rows_;
+    std::function<QSqlQuery()> open_;
+    int streamCount_ = 0;
+    std::shared_ptr<Cursor> cursor_;
 };
 
 enum class ReportObjectKind
@@ -237,6 +257,14 @@ public:
 
     // Lays the report out over the rows and calls back before each object prints.
     PreparedReport prepare(const ReportRows& rows, const ReportCallback& callback = {}) const;
+    // The number of pages over that many rows (bands have fixed heights).
+    int pageCount(const ReportRows& rows) const;
+    // Lays out and prints page by page, keeping no page once painted: memory stays flat in
+    // the number of rows (streamed rows are read as their pages print). As PreparedReport's.
+    bool print(const ReportRows& rows, QPagedPaintDevice* device,
+               const ReportCallback& callback = {}, bool applyLayout = true) const;
+    bool exportPdf(const ReportRows& rows, const QString& path, QString* error = nullptr,
+                   const ReportCallback& callback = {}) const;
 
     const QString& title() const { return title_; }
     const QString& fontFamily() const { return fontFamily_; }
@@ -297,7 +325,7 @@ public:
     QImage pageImage(int index, int dpi = 150) const;
 
 private:
-    friend class ReportLayout;
+    friend class Report;
     QString title_;
     QString fontFamily_;
     QPageLayout layout_;

@@ -186,6 +186,7 @@ TAdminLuRuStatFm::TAdminLuRuStatFm(QWidget* parent)
     addCommand(QStringLiteral("Excel"), "exportAction", [this] { exportToExcel(); });
     addCommand(QStringLiteral("返回"), "closeAction", [this] { close(); });
     setConditionVisible(false);
+    grid()->setHeaderFilterEnabled(true);
     grid()->setFieldKind(QStringLiteral("总价格"), FieldKind::Money);
     grid()->setFieldKind(QStringLiteral("记录数"), FieldKind::Integer);
     range_ = new DateRange(QStringLiteral("从"), firstOfMonth(), Clock::today(), this);
@@ -215,6 +216,7 @@ TShouRuCountFm::TShouRuCountFm(QWidget* parent)
           parent)
 {
     grid()->addFooterSum(QStringLiteral("金额"));
+    grid()->setHeaderFilterEnabled(true);
     changeDescription().printColumns.removeFirst(); // id
     changeDescription().printColumns.removeLast();  // 备注
     addCommand(QStringLiteral("统计"), "countAction", [this] { countClick(); });

@@ -1,15 +1,20 @@
 #include "DataGrid.h"
 
+#include "Messenger.h"
 #include "data/Database.h"
 
 #include <QFutureWatcher>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QMenu>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QPainter>
+#include <QPointer>
 #include <QScrollBar>
 #include <QSet>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 #include <atomic>
@@ -23,12 +28,12 @@ void GridProxy::setTitles(const QHash<QString, QString>& titles)
         emit headerDataChanged(Qt::Horizontal, 0, sourceModel()->columnCount() - 1);
 }
 
-void GridProxy::setValueFilter(int column, const QString& value)
+void GridProxy::setValueFilter(int column, const std::optional<QString>& shownText)
 {
-    if (value.isEmpty())
-        filters_.remove(column);
+    if (shownText)
+        filters_.insert(column, *shownText);
     else
-        filters_.insert(column, value);
+        filters_.remove(column);
     invalidateRowsFilter();
 }
 
@@ -44,6 +49,8 @@ QVariant GridProxy::headerData(int section, Qt::Orientation orientation, int rol
         const QString field = sourceModel()->headerData(section, orientation, role).toString();
         return titles_.value(field.toLower(), field);
     }
+    if (orientation == Qt::Horizontal && role == Qt::ToolTipRole && filterHint_)
+        return QStringLiteral("单击标题排序,右键单击标题按值筛选");
     return QSortFilterProxyModel::headerData(section, orientation, role);
 }
 
@@ -289,15 +296,154 @@ void DataGrid::setFilter(const QString& field, const QString& value)
     // A filter looks at every row, so every row is read first.
     if (!value.isEmpty())
         model_->fetchAll();
-    proxy_->setValueFilter(column, value);
+    proxy_->setValueFilter(column, value.isEmpty() ? std::nullopt : std::optional(value));
     invalidateFooter();
 }
 
 void DataGrid::clearFilters()
 {
     proxy_->clearValueFilters();
+    if (model_->hasValueFilters()) {
+        lastCurrent_ = -2;
+        model_->clearValueFilters();
+    }
     invalidateFooter();
 }
+
+void DataGrid::setHeaderFilterEnabled(bool on)
+{
+    headerFilter_ = on;
+    proxy_->setFilterHint(on);
+}
+
+void DataGrid::setValueFilter(const QString& field, const std::optional<QVariant>& value)
+{
+    const int column = model_->fieldIndex(field);
+    if (column < 0)
+        return;
+    if (!model_->hasStatement()) {
+        std::optional<QString> text;
+        if (value) {
+            const FieldKind kind = FieldFormat::resolve(model_->fieldKind(column),
+                                                        model_->fields().at(column), *value);
+            text = FieldFormat::text(*value, kind);
+        }
+        proxy_->setValueFilter(column, text);
+        invalidateFooter();
+        return;
+    }
+    lastCurrent_ = -2;
+    model_->setValueFilter(field, value);
+    // Rows sorted here (a short statement) come back in the statement's order: sort again.
+    const QHeaderView* header = view_->horizontalHeader();
+    if (header->sortIndicatorSection() >= 0 && !model_->orderedByDatabase())
+        model_->sort(header->sortIndicatorSection(), header->sortIndicatorOrder());
+}
+
+bool DataGrid::isFiltered(const QString& field) const
+{
+    const int column = model_->fieldIndex(field);
+    return column >= 0 && (model_->hasValueFilter(field) || proxy_->hasValueFilter(column));
+}
+
+// ---- HeaderFilterPopup --------------------------------------------------------------------
+
+// The values of one column to filter by: "(全部)", then at most DataGrid::kFilterChoices
+// values in order, with a search box that asks again for the values holding its text.
+class HeaderFilterPopup : public QFrame
+{
+public:
+    HeaderFilterPopup(DataGrid* grid, const QString& field)
+        : QFrame(grid, Qt::Popup), grid_(grid), field_(field)
+    {
+        setObjectName(QStringLiteral("headerFilterPopup"));
+        setAttribute(Qt::WA_DeleteOnClose);
+        setFrameShape(QFrame::StyledPanel);
+        search_ = new QLineEdit(this);
+        search_->setObjectName(QStringLiteral("headerFilterSearch"));
+        search_->setPlaceholderText(QStringLiteral("查找"));
+        search_->setAccessibleName(QStringLiteral("查找"));
+        search_->setClearButtonEnabled(true);
+        list_ = new QListWidget(this);
+        list_->setObjectName(QStringLiteral("headerFilterList"));
+        list_->setAccessibleName(QStringLiteral("筛选"));
+        note_ = new QLabel(this);
+        note_->setObjectName(QStringLiteral("headerFilterNote"));
+        note_->setWordWrap(true);
+        auto* layout = new QVBoxLayout(this);
+        layout->setContentsMargins(4, 4, 4, 4);
+        layout->addWidget(search_);
+        layout->addWidget(list_);
+        layout->addWidget(note_);
+        resize(240, 320);
+        // Asked again once typing pauses, not at every key on a large list.
+        searchTimer_.setSingleShot(true);
+        searchTimer_.setInterval(250);
+        connect(&searchTimer_, &QTimer::timeout, this, &HeaderFilterPopup::load);
+        connect(search_, &QLineEdit::textChanged, &searchTimer_, qOverload<>(&QTimer::start));
+        connect(search_, &QLineEdit::returnPressed, this, [this] {
+            searchTimer_.stop();
+            load();
+        });
+        connect(list_, &QListWidget::itemActivated, this, &HeaderFilterPopup::choose);
+        connect(list_, &QListWidget::itemClicked, this, &HeaderFilterPopup::choose);
+        load();
+        search_->setFocus();
+    }
+
+    void load()
+    {
+        list_->clear();
+        auto* all = new QListWidgetItem(QStringLiteral("(全部)"), list_);
+        all->setData(kAllRole, true);
+        bool more = false;
+        QVariantList values;
+        try {
+            values = grid_->model_->distinctValues(field_, search_->text(),
+                                                   DataGrid::kFilterChoices, &more);
+        } catch (const DbError& e) {
+            note_->setText(e.message());
+            return;
+        }
+        const int column = grid_->model_->fieldIndex(field_);
+        const FieldKind kind = grid_->model_->fieldKind(column);
+        for (const QVariant& v : values) {
+            QString text = FieldFormat::text(v, FieldFormat::resolve(kind, field_, v));
+            auto* item =
+                new QListWidgetItem(text.isEmpty() ? QStringLiteral("(空白)") : text, list_);
+            item->setData(Qt::UserRole, v);
+        }
+        note_->setText(more ? QStringLiteral("只列出前%1项,请输入文字查找其余的值.")
+                                  .arg(DataGrid::kFilterChoices)
+                            : QString());
+        note_->setVisible(more);
+    }
+
+private:
+    static constexpr int kAllRole = Qt::UserRole + 1;
+
+    void choose(QListWidgetItem* item)
+    {
+        // Closed first: the grid's new rows may take a moment and the popup is done.
+        const bool all = item->data(kAllRole).toBool();
+        const QVariant value = item->data(Qt::UserRole);
+        DataGrid* grid = grid_;
+        const QString field = field_;
+        close();
+        try {
+            grid->setValueFilter(field, all ? std::nullopt : std::optional(value));
+        } catch (const DbError& e) {
+            Messenger::instance().error(grid, e.message());
+        }
+    }
+
+    DataGrid* grid_;
+    QString field_;
+    QLineEdit* search_;
+    QListWidget* list_;
+    QLabel* note_;
+    QTimer searchTimer_;
+};
 
 void DataGrid::showHeaderFilterMenu(const QPoint& pos)
 {
@@ -306,39 +452,16 @@ void DataGrid::showHeaderFilterMenu(const QPoint& pos)
     const int column = view_->horizontalHeader()->logicalIndexAt(pos);
     if (column < 0)
         return;
-    QStringList values;
-    QSet<QString> seen;
-    const FieldKind kind = model_->fieldKind(column);
-    const QString name = model_->fields().at(column);
-    auto see = [&](const QVariant& v) {
-        const QString text = FieldFormat::text(v, FieldFormat::resolve(kind, name, v));
-        if (!seen.contains(text)) {
-            seen.insert(text);
-            values << text;
-        }
-    };
-    try {
-        // Only this column is read, streamed, whatever else the rows hold.
-        if (model_->hasStatement() && !model_->allFetched()) {
-            QSqlQuery q = model_->statementColumns({name});
-            while (q.next())
-                see(q.value(0));
-        } else {
-            for (int r = 0; r < model_->rowCount(); ++r)
-                see(model_->value(r, column));
-        }
-    } catch (const DbError& e) {
-        qWarning("header filter: %s", qPrintable(e.message()));
+    showHeaderFilter(model_->fields().at(column), pos);
+}
+
+void DataGrid::showHeaderFilter(const QString& field, const QPoint& pos)
+{
+    if (model_->fieldIndex(field) < 0)
         return;
-    }
-    values.sort();
-    QMenu menu(this);
-    const QString field = model_->fields().at(column);
-    menu.addAction(QStringLiteral("(全部)"), this, [this, field] { setFilter(field, {}); });
-    for (const QString& v : values)
-        menu.addAction(v.isEmpty() ? QStringLiteral("(空)") : v, this,
-                       [this, field, v] { setFilter(field, v); });
-    menu.exec(view_->horizontalHeader()->mapToGlobal(pos));
+    auto* popup = new HeaderFilterPopup(this, field);
+    popup->move(view_->horizontalHeader()->mapToGlobal(pos));
+    popup->show();
 }
 
 void DataGrid::addFooterCount(const QString& field)
@@ -459,8 +582,8 @@ void DataGrid::applyFooter(const GridModel::Aggregates& all)
             // Half away from zero, in whole yuan.
             const qint64 u = m.units();
             const qint64 half = Money::kScale / 2;
-            item.text = QString::number(u >= 0 ? (u + half) / Money::kScale
-                                               : (u - half) / Money::kScale);
+            item.text =
+                QString::number(u >= 0 ? (u + half) / Money::kScale : (u - half) / Money::kScale);
         } else {
             item.text = sum.text();
         }
@@ -570,8 +693,16 @@ ReportRows DataGrid::reportRows()
 
 ReportRows DataGrid::reportRows(const QStringList& fields)
 {
-    if (!proxy_->hasValueFilters() && model_->hasStatement() && !model_->allFetched())
-        return ReportRows::fromQuery(model_->statementColumns(fields));
+    if (!proxy_->hasValueFilters() && model_->hasStatement() && !model_->allFetched()) {
+        // Counted first, then read as the pages print; the grid's rows stay as they are.
+        const qint64 count = model_->statementCount();
+        return ReportRows::streamed(fields, int(qMin<qint64>(count, INT_MAX)),
+                                    [model = QPointer<GridModel>(model_), fields] {
+                                        if (!model)
+                                            throw DbError(QStringLiteral("没有可以读取的数据。"));
+                                        return model->statementColumns(fields);
+                                    });
+    }
     QList<int> columns;
     for (const QString& f : fields)
         columns << model_->fieldIndex(f);

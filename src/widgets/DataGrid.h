@@ -43,9 +43,12 @@ class GridProxy : public QSortFilterProxyModel
 public:
     using QSortFilterProxyModel::QSortFilterProxyModel;
     void setTitles(const QHash<QString, QString>& titles);
-    void setValueFilter(int column, const QString& value); // empty value: no filter
+    void setValueFilter(int column, const std::optional<QString>& shownText); // nullopt: none
     void clearValueFilters();
     bool hasValueFilters() const { return !filters_.isEmpty(); }
+    bool hasValueFilter(int column) const { return filters_.contains(column); }
+    // Headings say that a right click filters.
+    void setFilterHint(bool on) { filterHint_ = on; }
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
@@ -56,7 +59,10 @@ protected:
 private:
     QHash<int, QString> filters_;
     QHash<QString, QString> titles_; // lower-case field -> title
+    bool filterHint_ = false;
 };
+
+class HeaderFilterPopup;
 
 class DataGrid : public QWidget
 {
@@ -82,7 +88,18 @@ public:
     void setFilter(const QString& field, const QString& value);
     void clearFilters();
     // A right click on a heading offers the column's values to filter by ("(全部)" lifts it).
-    void setHeaderFilterEnabled(bool on) { headerFilter_ = on; }
+    // The values are asked of the database (at most kFilterChoices of them, a search box
+    // finds the others), and a statement's rows are filtered by the database.
+    void setHeaderFilterEnabled(bool on);
+    bool headerFilterEnabled() const { return headerFilter_; }
+    static constexpr int kFilterChoices = 200;
+    // Shows only the rows whose field holds value, a raw value as the rows hold it (NULL or
+    // empty: the rows where it is NULL or empty); nullopt lifts the field's filter. Rows of a
+    // statement are filtered by the database, rows handed over as a list here.
+    void setValueFilter(const QString& field, const std::optional<QVariant>& value);
+    bool isFiltered(const QString& field) const;
+    // The popup of a heading's filter (what the right click opens), at pos of the heading.
+    void showHeaderFilter(const QString& field, const QPoint& pos = {});
 
     void addFooterCount(const QString& field);
     void addFooterSum(const QString& field, FooterFormat format = FooterFormat::Exact);
@@ -100,7 +117,8 @@ public:
     // Every row as shown, all read first: what a list report of this grid prints.
     ReportRows reportRows();
     // Every row as shown with only the named fields: rows not read yet are streamed from
-    // the database, so neither the other fields nor the grid's own rows grow with it.
+    // the database as a report prints them (ReportRows::streamed), so neither the other
+    // fields nor the grid's own rows grow with it.
     ReportRows reportRows(const QStringList& fields);
     // A new query over the rows as shown, only the named fields (all when empty), for
     // "转Excel": it runs on every engine however much of the grid has been read. Throws
@@ -137,6 +155,7 @@ private:
     void startFooterJob(const QString& key, const GridModel::AggregateQuery& query);
     void finishFooterJob();
     void showHeaderFilterMenu(const QPoint& pos);
+    friend class HeaderFilterPopup;
     int sourceRow(int row) const;
 
     GridModel* model_;

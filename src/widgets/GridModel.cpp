@@ -1,10 +1,26 @@
 #include "GridModel.h"
 
 #include "data/Database.h"
+#include "data/ListSearch.h"
 
+#include <QSet>
 #include <QSqlError>
 #include <QSqlRecord>
 #include <algorithm>
+
+namespace {
+// A name from the statement's own result (never what an operator typed), quoted.
+QString quotedName(QString name)
+{
+    name.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + name + QLatin1Char('"');
+}
+
+bool isBlank(const QVariant& v)
+{
+    return v.isNull() || (v.typeId() == QMetaType::QString && v.toString().isEmpty());
+}
+} // namespace
 
 GridModel::GridModel(QObject* parent) : QAbstractTableModel(parent) {}
 
@@ -35,6 +51,7 @@ void GridModel::setQuery(const Database& db, const QString& sql, const QVariantL
     db_ = &db;
     sql_ = sql;
     values_ = values;
+    filters_.clear();
     orderBy_.clear();
     run({});
 }
@@ -51,7 +68,9 @@ void GridModel::run(const QString& orderBy)
     query_ = QSqlQuery();
     rows_.clear();
     try {
-        query_ = cursorDatabase().query(orderedStatement(orderBy), values_);
+        QVariantList values;
+        const QString sql = orderedStatement(orderBy, &values);
+        query_ = cursorDatabase().query(sql, values);
         const QSqlRecord rec = query_.record();
         fields_.clear();
         for (int i = 0; i < rec.count(); ++i)
@@ -67,11 +86,136 @@ void GridModel::run(const QString& orderBy)
     endResetModel();
 }
 
-QString GridModel::orderedStatement(const QString& orderBy) const
+QString GridModel::orderedStatement(const QString& orderBy, QVariantList* values) const
 {
+    const QString sql = filteredStatement(values);
     return orderBy.isEmpty()
-               ? sql_
-               : QStringLiteral("select * from (%1) tushu_grid order by %2").arg(sql_, orderBy);
+               ? sql
+               : QStringLiteral("select * from (%1) tushu_grid order by %2").arg(sql, orderBy);
+}
+
+QString GridModel::filteredStatement(QVariantList* values, int skipColumn) const
+{
+    *values = values_;
+    QStringList conditions;
+    for (const ValueFilter& f : filters_) {
+        if (fieldIndex(f.field) == skipColumn)
+            continue;
+        const QString name = quotedName(f.field);
+        if (isBlank(f.value)) {
+            // Compared as text, so that a date or number column takes the same condition.
+            conditions << QStringLiteral("(%1 is null or cast(%1 as text) = '')").arg(name);
+        } else {
+            conditions << name + QStringLiteral(" = ?");
+            *values << db_->bindable(f.value);
+        }
+    }
+    if (conditions.isEmpty())
+        return sql_;
+    return QStringLiteral("select * from (%1) tushu_filter where %2")
+        .arg(sql_, conditions.join(QStringLiteral(" and ")));
+}
+
+void GridModel::setValueFilter(const QString& field, const std::optional<QVariant>& value)
+{
+    const int column = fieldIndex(field);
+    if (column < 0 || !db_)
+        return;
+    const QString name = fields_.at(column);
+    filters_.removeIf([&](const ValueFilter& f) { return f.field == name; });
+    if (value)
+        filters_.append({name, *value});
+    run(orderBy_);
+}
+
+void GridModel::clearValueFilters()
+{
+    if (filters_.isEmpty())
+        return;
+    filters_.clear();
+    if (db_)
+        run(orderBy_);
+}
+
+bool GridModel::hasValueFilter(const QString& field) const
+{
+    return std::any_of(filters_.begin(), filters_.end(), [&](const ValueFilter& f) {
+        return f.field.compare(field, Qt::CaseInsensitive) == 0;
+    });
+}
+
+QVariantList GridModel::distinctValues(const QString& field, const QString& contains, int limit,
+                                       bool* more) const
+{
+    const int column = fieldIndex(field);
+    QVariantList out;
+    if (more)
+        *more = false;
+    if (column < 0 || limit <= 0)
+        return out;
+    const FieldKind kind = fieldKind(column);
+    const auto shown = [&](const QVariant& v) {
+        return FieldFormat::text(v, FieldFormat::resolve(kind, fields_.at(column), v));
+    };
+    if (!db_) {
+        QSet<QString> seen;
+        QList<std::pair<QVariant, QVariant>> keyed; // sort key, value
+        for (const QVariantList& row : rows_) {
+            const QVariant& v = row.at(column);
+            const QString text = shown(v);
+            if (seen.contains(text) ||
+                (!contains.isEmpty() && !text.contains(contains, Qt::CaseInsensitive)))
+                continue;
+            seen.insert(text);
+            keyed.append(
+                {FieldFormat::sortKey(v, FieldFormat::resolve(kind, fields_.at(column), v)), v});
+        }
+        std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
+            if (a.first.isNull() != b.first.isNull())
+                return a.first.isNull();
+            return QVariant::compare(a.first, b.first) == QPartialOrdering::Less;
+        });
+        for (const auto& [key, v] : keyed) {
+            if (out.size() == limit) {
+                if (more)
+                    *more = true;
+                break;
+            }
+            out << v;
+        }
+        return out;
+    }
+    QVariantList values;
+    const QString name = quotedName(fields_.at(column));
+    QString sql = QStringLiteral("select distinct %1 from (%2) tushu_grid")
+                      .arg(name, filteredStatement(&values, column));
+    if (!contains.isEmpty()) {
+        // The text as shown for text columns, the stored text for numbers and dates; ASCII
+        // letters in either case (SQLite's like ignores their case already).
+        const QString text = QStringLiteral("cast(%1 as text)").arg(name);
+        sql += db_->engine() == DbEngine::SQLite
+                   ? QStringLiteral(" where %1 like ? escape '\\'").arg(text)
+                   : QStringLiteral(" where lower(%1) like lower(?) escape '\\'").arg(text);
+        values << ListSearch::containsPattern(contains);
+    }
+    sql += QStringLiteral(" order by 1 limit %1").arg(limit + 1);
+    QSqlQuery q = db_->query(sql, values);
+    bool blankSeen = false; // NULL and empty text are one choice
+    while (q.next()) {
+        const QVariant v = q.value(0);
+        if (isBlank(v)) {
+            if (blankSeen)
+                continue;
+            blankSeen = true;
+        }
+        if (out.size() == limit) {
+            if (more)
+                *more = true;
+            break;
+        }
+        out << v;
+    }
+    return out;
 }
 
 bool GridModel::reopenCursor(qsizetype rowsRead)
@@ -79,7 +223,9 @@ bool GridModel::reopenCursor(qsizetype rowsRead)
     if (!db_)
         return false;
     try {
-        query_ = cursorDatabase().query(orderedStatement(orderBy_), values_);
+        QVariantList values;
+        const QString sql = orderedStatement(orderBy_, &values);
+        query_ = cursorDatabase().query(sql, values);
         for (qsizetype i = 0; i < rowsRead; ++i)
             if (!query_.next()) {
                 query_ = QSqlQuery();
@@ -100,6 +246,7 @@ void GridModel::setRows(const QStringList& fields, const QList<QVariantList>& ro
     db_ = nullptr;
     sql_.clear();
     values_.clear();
+    filters_.clear();
     orderBy_.clear();
     query_ = QSqlQuery();
     cursorDb_.reset();
@@ -205,7 +352,9 @@ qint64 GridModel::statementCount() const
 {
     if (!db_ || !query_.isActive())
         return rows_.size();
-    return db_->scalar(QStringLiteral("select count(*) from (%1) tushu_grid").arg(sql_), values_)
+    QVariantList values;
+    const QString sql = filteredStatement(&values);
+    return db_->scalar(QStringLiteral("select count(*) from (%1) tushu_grid").arg(sql), values)
         .toLongLong();
 }
 
@@ -248,7 +397,7 @@ GridModel::aggregateQuery(const QStringList& sumFields) const
     if (!db_ || !query_.isActive())
         return std::nullopt;
     AggregateQuery q;
-    q.values = values_;
+    const QString statement = filteredStatement(&q.values);
     q.fields = sumFields;
     QStringList parts{QStringLiteral("count(*)")};
     for (const QString& f : sumFields) {
@@ -264,7 +413,8 @@ GridModel::aggregateQuery(const QStringList& sumFields) const
         else
             parts << QStringLiteral("sum(%1)").arg(quotedField(c));
     }
-    q.sql = QStringLiteral("select %1 from (%2) tushu_grid").arg(parts.join(QStringLiteral(", ")), sql_);
+    q.sql = QStringLiteral("select %1 from (%2) tushu_grid")
+                .arg(parts.join(QStringLiteral(", ")), statement);
     return q;
 }
 
@@ -291,8 +441,9 @@ QString GridModel::statementKey() const
 {
     if (!db_)
         return {};
-    QString key = db_->connectionName() + QLatin1Char('\n') + sql_;
-    for (const QVariant& v : values_)
+    QVariantList values;
+    QString key = db_->connectionName() + QLatin1Char('\n') + filteredStatement(&values);
+    for (const QVariant& v : values)
         key += QLatin1Char('\n') + v.toString();
     return key;
 }
@@ -308,20 +459,19 @@ QSqlQuery GridModel::statementColumns(const QStringList& fields)
             throw DbError(QStringLiteral("没有\"%1\"这一列。").arg(f));
         names << quotedField(c);
     }
-    QString sql =
-        QStringLiteral("select %1 from (%2) tushu_grid")
-            .arg(names.isEmpty() ? QStringLiteral("*") : names.join(QStringLiteral(", ")), sql_);
+    QVariantList values;
+    const QString statement = filteredStatement(&values);
+    QString sql = QStringLiteral("select %1 from (%2) tushu_grid")
+                      .arg(names.isEmpty() ? QStringLiteral("*") : names.join(QStringLiteral(", ")),
+                           statement);
     if (!orderBy_.isEmpty())
         sql += QStringLiteral(" order by ") + orderBy_;
-    return cursorDatabase().query(sql, values_);
+    return cursorDatabase().query(sql, values);
 }
 
 QString GridModel::quotedField(int column) const
 {
-    // The name comes from the statement's own result, never from what an operator typed.
-    QString name = fields_.at(column);
-    name.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + name + QLatin1Char('"');
+    return quotedName(fields_.at(column));
 }
 
 int GridModel::rowCount(const QModelIndex& parent) const

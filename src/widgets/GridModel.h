@@ -54,6 +54,25 @@ public:
     bool hasStatement() const { return db_ != nullptr; }
     const Database* database() const { return db_; }
 
+    // Filtering by value through the database: only the rows whose field holds value (a NULL
+    // or empty value: the rows where it is NULL or empty text) are read, counted, summed,
+    // sorted, printed and exported. The statement runs again, in its order; nullopt lifts
+    // the field's filter. Fields are the statement's own, never typed names.
+    void setValueFilter(const QString& field, const std::optional<QVariant>& value);
+    void clearValueFilters();
+    bool hasValueFilter(const QString& field) const;
+    bool hasValueFilters() const { return !filters_.isEmpty(); }
+    // Whether the rows are in an order the database gave them (a sort of a large statement).
+    bool orderedByDatabase() const { return !orderBy_.isEmpty(); }
+
+    // The different values of a field, in order, at most limit of them: over the statement
+    // (with the filters on the other fields) asked of the database when there is one, so
+    // that a million rows are not read for them; otherwise over the rows in memory. With
+    // contains, only values whose text holds it (ASCII letter case ignored). *more tells
+    // whether values were left out.
+    QVariantList distinctValues(const QString& field, const QString& contains, int limit,
+                                bool* more = nullptr) const;
+
     // Count of the statement's rows and the exact sum of a field, asked of the database over
     // the statement wrapped as a subquery, so that nothing has to be read for them.
     qint64 statementCount() const;
@@ -105,7 +124,15 @@ private:
     // The cursor died part-way (a server restart): runs the statement again and steps over
     // the rows already read, so the rows shown and the current row stay where they are.
     bool reopenCursor(qsizetype rowsRead);
-    QString orderedStatement(const QString& orderBy) const;
+    QString orderedStatement(const QString& orderBy, QVariantList* values) const;
+    // The statement with the value filters (all but the one on skipColumn) and its values.
+    QString filteredStatement(QVariantList* values, int skipColumn = -1) const;
+
+    struct ValueFilter
+    {
+        QString field;
+        QVariant value; // NULL or empty: the rows where the field is NULL or empty text
+    };
 
     const Database* db_ = nullptr;
     // Engines other than SQLite lose a result being read when the same connection runs
@@ -114,6 +141,7 @@ private:
     const Database* cursorFor_ = nullptr;
     QString sql_;
     QVariantList values_;
+    QList<ValueFilter> filters_;
     QString orderBy_;
     QSqlQuery query_;
     QStringList fields_;

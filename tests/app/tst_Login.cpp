@@ -426,8 +426,26 @@ private slots:
             << "x"
             << "Data Source=book.mdb"
             << QStringList{
-                   QStringLiteral("数据库类型\"x\"无效,只能是 a (Access) 或 s (SqlServer)."),
+                   QStringLiteral("数据库类型\"x\"无效,只能是 a (Access) 或 s (PostgreSQL)."),
                    kNoConnection};
+        // A library kept on SQL Server: one message that says what to do, no driver error.
+        QTest::newRow("sql server provider")
+            << "s"
+            << "Provider=SQLOLEDB.1;Password=pw;Persist Security Info=True;User ID=sa;"
+               "Initial Catalog=book;Data Source=db.local;"
+            << QStringList{
+                   QStringLiteral("服务器数据库(abc=s)只使用PostgreSQL(Provider=PostgreSQL),"
+                                  "连接字符串的提供程序是\"SQLOLEDB.1\".\n"
+                                  "把图书馆搬到PostgreSQL的方法见README.md的\"Moving a library to "
+                                  "PostgreSQL\"一节.")};
+        QTest::newRow("no provider")
+            << "s"
+            << "Data Source=db.local;Initial Catalog=book"
+            << QStringList{
+                   QStringLiteral("服务器数据库(abc=s)只使用PostgreSQL(Provider=PostgreSQL),"
+                                  "连接字符串没有指明提供程序.\n"
+                                  "把图书馆搬到PostgreSQL的方法见README.md的\"Moving a library to "
+                                  "PostgreSQL\"一节.")};
     }
     void failedConnection()
     {

@@ -484,7 +484,7 @@ private slots:
         QTest::newRow("access") << "a"
                                 << "当前数据库是:Access";
         QTest::newRow("server") << "s"
-                                << "当前数据库是SqlServer";
+                                << "当前数据库是PostgreSQL";
         QTest::newRow("other") << "x"
                                << "";
     }

@@ -95,9 +95,15 @@ private slots:
             << "s" << false << true << false << true << zeros << "PostgreSQL";
         QTest::newRow("stored server inputs")
             << "[part1]\r\nabc=s\r\nServerName=db.local\r\nDataBaseName=书库\r\nUserName=lib\r\n"
-               "PassWord=pw\r\ncs=Provider=SQLOLEDB.1;Data Source=db.local\r\n"
+               "PassWord=pw\r\ncs=Provider=PostgreSQL;Data Source=db.local\r\n"
             << "s" << false << true << false << true << QStringList{"db.local", "书库", "lib", "pw"}
-            << "SQLOLEDB.1";
+            << "PostgreSQL";
+        // A library kept on SQL Server is offered PostgreSQL, the one server engine.
+        QTest::newRow("stored sql server string")
+            << "[part1]\r\nabc=s\r\nServerName=db.local\r\ncs=Provider=SQLOLEDB.1;Data "
+               "Source=db.local\r\n"
+            << "s" << false << true << false << true << QStringList{"db.local", "0", "0", "0"}
+            << "PostgreSQL";
         QTest::newRow("unknown kind")
             << "[part1]\r\nabc=x\r\n"
             << "x" << false << false << false << true << zeros << "PostgreSQL";
@@ -134,11 +140,11 @@ private slots:
         QTest::addColumn<QString>("password");
         QTest::addColumn<QString>("server");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("sql server")
-            << "SQLOLEDB.1"
+        QTest::newRow("plain values")
+            << "PostgreSQL"
             << "pw"
             << "srv"
-            << "Provider=SQLOLEDB.1;Password=pw;Persist Security Info=True;User ID=sa;"
+            << "Provider=PostgreSQL;Password=pw;Persist Security Info=True;User ID=sa;"
                "Initial Catalog=book;Data Source=srv;";
         QTest::newRow("postgresql")
             << "PostgreSQL"

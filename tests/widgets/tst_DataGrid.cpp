@@ -8,6 +8,9 @@
 #include <QBarSet>
 #include <QChart>
 #include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTableView>
@@ -62,6 +65,54 @@ void insertIncome(const Database& db, const QString& item, const Money& amount)
                        "values (?, ?, ?, ?, ?, ?, ?)"),
         {item, QDate(2024, 3, 1), QStringLiteral("R0001"), QStringLiteral("张三"),
          QVariant::fromValue(amount), QStringLiteral("超级管理员"), QString()});
+}
+
+// A table of n rows: n, 类 (A, B, C in turn; every 7th NULL, every 11th empty), 金额 (n %
+// 5 yuan) and 日期 (one of four days).
+void makeFilterTable(const Database& db, int engine, int n)
+{
+    db.execute(QStringLiteral("create table 筛选表 (n integer, 类 text, 金额 numeric(19,4), "
+                              "日期 date)"));
+    const QString pick = QStringLiteral(
+        "x, case when x % 7 = 0 then null when x % 11 = 0 then '' when x % 3 = 0 then 'A' "
+        "when x % 3 = 1 then 'B' else 'C' end, x % 5, ");
+    if (engine == TestLibrary::SQLite)
+        db.execute(QStringLiteral("with recursive c(x) as (select 1 union all select x + 1 from c "
+                                  "where x < ?) insert into 筛选表 select ") +
+                       pick +
+                       QStringLiteral("date('2024-03-01', '+' || (x % 4) || ' days') from c"),
+                   {n});
+    else
+        db.execute(
+            QStringLiteral("insert into 筛选表 select ") + pick +
+                QStringLiteral("date '2024-03-01' + (x % 4) from generate_series(1, ?) as x"),
+            {n});
+}
+
+int countWhere(const Database& db, const QString& condition)
+{
+    return db.scalar(QStringLiteral("select count(*) from 筛选表 where ") + condition).toInt();
+}
+
+QStringList texts(const QVariantList& values)
+{
+    QStringList out;
+    for (const QVariant& v : values)
+        out << (v.isNull() ? QStringLiteral("<null>") : v.toString());
+    return out;
+}
+
+QListWidget* filterList(DataGrid& grid)
+{
+    return grid.findChild<QListWidget*>(QStringLiteral("headerFilterList"));
+}
+
+QStringList listTexts(QListWidget* list)
+{
+    QStringList out;
+    for (int i = 0; list && i < list->count(); ++i)
+        out << list->item(i)->text();
+    return out;
 }
 } // namespace
 
@@ -301,6 +352,7 @@ private slots:
         QCOMPARE(grid.footerText(QStringLiteral("价格")), QStringLiteral("1999999998"));
         const ReportRows rows = grid.reportRows({QStringLiteral("编号"), QStringLiteral("价格")});
         QCOMPARE(rows.fields(), (QStringList{QStringLiteral("编号"), QStringLiteral("价格")}));
+        QVERIFY(rows.isStreamed()); // read as the pages print, not here
         QCOMPARE(rows.count(), 20000);
         QCOMPARE(rows.value(0, QStringLiteral("编号")).toString(), QStringLiteral("CB9999"));
         QCOMPARE(grid.model()->rowCount(), grid.model()->chunkSize()); // the grid read no more
@@ -427,6 +479,186 @@ private slots:
         QCOMPARE(rows.count(), all);
         QCOMPARE(rows.value(0, QStringLiteral("编号")).toString(),
                  lib.db().scalar(QStringLiteral("select max(编号) from 图书")).toString());
+    }
+
+    // A header filter on a statement the grid holds only part of: the choices and the
+    // filtered rows come from the database, the grid never reads every row.
+    void headerFilterAsksTheDatabase_data() { addEngines(); }
+    void headerFilterAsksTheDatabase()
+    {
+        QFETCH(int, engine);
+        TUSHU_REQUIRE_ENGINE(engine);
+        TestLibrary lib(TestLibrary::Engine(engine), false, false);
+        QVERIFY2(lib.ok(), qPrintable(lib.error()));
+        const int n = 3000;
+        makeFilterTable(lib.db(), engine, n);
+        DataGrid grid;
+        grid.setHeaderFilterEnabled(true);
+        grid.addFooterCount(QStringLiteral("n"));
+        grid.addFooterSum(QStringLiteral("金额"));
+        grid.model()->setChunkSize(50);
+        grid.setQuery(lib.db(), QStringLiteral("select * from 筛选表"));
+        GridModel* model = grid.model();
+        QCOMPARE(model->rowCount(), 50);
+
+        // NULL and empty text are one choice; the others in order.
+        bool more = true;
+        QVariantList kinds = model->distinctValues(QStringLiteral("类"), {}, 200, &more);
+        QVERIFY(!more);
+        QCOMPARE(kinds.size(), 4);
+        QStringList named = texts(kinds);
+        QCOMPARE(named.removeIf([](const QString& t) { return t == "<null>" || t.isEmpty(); }), 1);
+        QCOMPARE(named, (QStringList{"A", "B", "C"}));
+        // At most the limit, with word that more are left; a search finds the others, by
+        // their text, as plain characters.
+        const QVariantList numbers = model->distinctValues(QStringLiteral("n"), {}, 200, &more);
+        QVERIFY(more);
+        QCOMPARE(numbers.size(), 200);
+        QCOMPARE(numbers.first().toInt(), 1);
+        QCOMPARE(
+            texts(model->distinctValues(QStringLiteral("n"), QStringLiteral("2999"), 200, &more)),
+            QStringList{"2999"});
+        QVERIFY(!more);
+        QVERIFY(model->distinctValues(QStringLiteral("n"), QStringLiteral("%"), 200).isEmpty());
+        QCOMPARE(model->distinctValues(QStringLiteral("类"), QStringLiteral("b"), 200).size(), 1);
+        QCOMPARE(model->rowCount(), 50); // nothing more was read for the choices
+
+        // Filtering runs the statement again with the condition; footers count and sum it.
+        grid.setValueFilter(QStringLiteral("类"), QVariant(QStringLiteral("B")));
+        const int b = countWhere(lib.db(), QStringLiteral("类 = 'B'"));
+        QVERIFY(b > 50);
+        QVERIFY(grid.isFiltered(QStringLiteral("类")));
+        QVERIFY(!model->allFetched());
+        QCOMPARE(grid.rowCount(), 50);
+        for (int r = 0; r < grid.rowCount(); ++r)
+            QCOMPARE(grid.value(r, QStringLiteral("类")).toString(), QStringLiteral("B"));
+        QCOMPARE(grid.footerText(QStringLiteral("n")), QString::number(b));
+        QCOMPARE(grid.footerSum(QStringLiteral("金额")).money(),
+                 *Money::fromVariant(lib.db().scalar(
+                     QStringLiteral("select sum(金额) from 筛选表 where 类 = 'B'"))));
+        // A second filter narrows it; the choices of a column honour the other filters.
+        const QVariantList days = model->distinctValues(QStringLiteral("日期"), {}, 200);
+        QCOMPARE(days.size(), 4);
+        grid.setValueFilter(QStringLiteral("日期"), days.at(1));
+        const int bOnDay = countWhere(lib.db(), QStringLiteral("类 = 'B' and 日期 = '2024-03-02'"));
+        QCOMPARE(grid.footerText(QStringLiteral("n")), QString::number(bOnDay));
+        QCOMPARE(model->distinctValues(QStringLiteral("类"), {}, 200).size(), 4);
+        QCOMPARE(model->distinctValues(QStringLiteral("日期"), {}, 200).size(), 4);
+        const QVariantList amounts = model->distinctValues(QStringLiteral("金额"), {}, 200);
+        QCOMPARE(amounts.size(),
+                 lib.db()
+                     .scalar(QStringLiteral("select count(distinct 金额) from 筛选表 where 类 = "
+                                            "'B' and 日期 = '2024-03-02'"))
+                     .toInt());
+        // Printing and export see the filtered rows.
+        QCOMPARE(grid.reportRows({QStringLiteral("n")}).count(), bOnDay);
+        std::optional<QSqlQuery> exported = grid.exportQuery({QStringLiteral("类")});
+        QVERIFY(exported);
+        int exportedRows = 0;
+        while (exported->next()) {
+            QCOMPARE(exported->value(0).toString(), QStringLiteral("B"));
+            ++exportedRows;
+        }
+        QCOMPARE(exportedRows, bOnDay);
+        // The blank choice finds NULL and empty text; a value is a bound value, never SQL.
+        grid.setValueFilter(QStringLiteral("日期"), std::nullopt);
+        grid.setValueFilter(QStringLiteral("类"), QVariant());
+        QCOMPARE(grid.footerText(QStringLiteral("n")),
+                 QString::number(countWhere(lib.db(), QStringLiteral("类 is null or 类 = ''"))));
+        grid.setValueFilter(QStringLiteral("类"), QVariant(QStringLiteral("B' or '1'='1")));
+        QCOMPARE(grid.rowCount(), 0);
+        QCOMPARE(grid.footerText(QStringLiteral("n")), QStringLiteral("0"));
+        // Lifted, the whole statement again, still read lazily.
+        grid.setValueFilter(QStringLiteral("类"), std::nullopt);
+        QVERIFY(!grid.isFiltered(QStringLiteral("类")));
+        QCOMPARE(grid.footerText(QStringLiteral("n")), QString::number(n));
+        QCOMPARE(model->rowCount(), 50);
+        // A new statement starts unfiltered.
+        grid.setValueFilter(QStringLiteral("类"), QVariant(QStringLiteral("A")));
+        grid.setQuery(lib.db(), QStringLiteral("select * from 筛选表 where n <= ?"), {10});
+        QVERIFY(!grid.isFiltered(QStringLiteral("类")));
+        QCOMPARE(grid.footerText(QStringLiteral("n")), QStringLiteral("10"));
+    }
+
+    // The popup of a heading: "(全部)" and the values as shown, a search box that asks again,
+    // a note when values were left out; a click filters and closes it.
+    void headerFilterPopup()
+    {
+        TestLibrary lib(TestLibrary::SQLite, false, false);
+        QVERIFY2(lib.ok(), qPrintable(lib.error()));
+        makeFilterTable(lib.db(), TestLibrary::SQLite, 1500);
+        DataGrid grid;
+        grid.setHeaderFilterEnabled(true);
+        grid.addFooterCount(QStringLiteral("n"));
+        grid.setFieldKind(QStringLiteral("金额"), FieldKind::Money);
+        grid.setQuery(lib.db(), QStringLiteral("select * from 筛选表"));
+        grid.resize(600, 400);
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        QCOMPARE(grid.proxy()->headerData(0, Qt::Horizontal, Qt::ToolTipRole).toString(),
+                 QStringLiteral("单击标题排序,右键单击标题按值筛选"));
+
+        grid.showHeaderFilter(QStringLiteral("金额"));
+        QListWidget* list = filterList(grid);
+        QVERIFY(list);
+        QCOMPARE(listTexts(list), (QStringList{"(全部)", "0", "1", "2", "3", "4"}));
+        QCOMPARE(list->accessibleName(), QStringLiteral("筛选"));
+        auto* search = grid.findChild<QLineEdit*>(QStringLiteral("headerFilterSearch"));
+        QCOMPARE(search->accessibleName(), QStringLiteral("查找"));
+        list->itemClicked(list->item(3));
+        QTRY_VERIFY(!filterList(grid));
+        QCOMPARE(grid.footerText(QStringLiteral("n")),
+                 QString::number(countWhere(lib.db(), QStringLiteral("金额 = 2"))));
+
+        grid.showHeaderFilter(QStringLiteral("n"));
+        list = filterList(grid);
+        QCOMPARE(list->count(), 1 + DataGrid::kFilterChoices);
+        auto* note = grid.findChild<QLabel*>(QStringLiteral("headerFilterNote"));
+        QVERIFY(note->isVisible());
+        QVERIFY(note->text().contains(QString::number(DataGrid::kFilterChoices)));
+        search = grid.findChild<QLineEdit*>(QStringLiteral("headerFilterSearch"));
+        QTest::keyClicks(search, QStringLiteral("1497"));
+        QTRY_COMPARE(listTexts(filterList(grid)), (QStringList{"(全部)", "1497"}));
+        QVERIFY(!note->isVisible());
+        // 1497 % 5 is 2: the filter on 金额 still holds beside the new one.
+        filterList(grid)->itemClicked(filterList(grid)->item(1));
+        QTRY_VERIFY(!filterList(grid));
+        QCOMPARE(grid.rowCount(), 1);
+        QCOMPARE(grid.value(0, QStringLiteral("n")).toInt(), 1497);
+
+        grid.showHeaderFilter(QStringLiteral("类"));
+        QCOMPARE(listTexts(filterList(grid)).first(), QStringLiteral("(全部)"));
+        filterList(grid)->itemClicked(filterList(grid)->item(0));
+        QTRY_VERIFY(!filterList(grid));
+        QVERIFY(grid.isFiltered(QStringLiteral("n")));
+        grid.clearFilters();
+        QCOMPARE(grid.footerText(QStringLiteral("n")), QStringLiteral("1500"));
+    }
+
+    // Rows handed over as a list filter here, by the value as shown; a blank choice finds
+    // the empty and NULL values.
+    void headerFilterOnListRows()
+    {
+        DataGrid grid;
+        grid.setHeaderFilterEnabled(true);
+        grid.setRows({QStringLiteral("项目"), QStringLiteral("金额")},
+                     {{QStringLiteral("充值"), 0.5},
+                      {QStringLiteral("退款"), 0.5001},
+                      {QVariant(), 1},
+                      {QString(), 2},
+                      {QStringLiteral("充值"), 3}});
+        bool more = true;
+        QCOMPARE(texts(grid.model()->distinctValues(QStringLiteral("项目"), {}, 10, &more)),
+                 (QStringList{"<null>", "充值", "退款"}));
+        QVERIFY(!more);
+        QCOMPARE(grid.model()->distinctValues(QStringLiteral("金额"), {}, 2, &more).size(), 2);
+        QVERIFY(more);
+        grid.setValueFilter(QStringLiteral("项目"), QVariant(QStringLiteral("充值")));
+        QCOMPARE(shownColumn(grid, QStringLiteral("金额")), (QStringList{"0.5", "3"}));
+        grid.setValueFilter(QStringLiteral("项目"), QVariant());
+        QCOMPARE(shownColumn(grid, QStringLiteral("金额")), (QStringList{"1", "2"}));
+        grid.setValueFilter(QStringLiteral("项目"), std::nullopt);
+        QCOMPARE(grid.rowCount(), 5);
     }
 };
 
