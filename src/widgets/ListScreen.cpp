@@ -198,11 +198,17 @@ void ListScreen::refresh()
 
 void ListScreen::refreshKeeping(const QString& keyField, const QString& key)
 {
+    // The grid's own statement again, so that its header filters stay; a short list is
+    // sorted in memory, so its sort is applied again.
     QHeaderView* header = grid_->view()->horizontalHeader();
     const int sortColumn = header->sortIndicatorSection();
     const Qt::SortOrder sortOrder = header->sortIndicatorOrder();
-    if (!open(statement_))
+    try {
+        grid_->refresh();
+    } catch (const DbError& e) {
+        Messenger::instance().error(this, e.message());
         return;
+    }
     if (sortColumn >= 0 && sortColumn < grid_->model()->columnCount())
         grid_->view()->sortByColumn(sortColumn, sortOrder);
     GridModel* model = grid_->model();
