@@ -509,6 +509,15 @@ void SheetImport::Run::write()
                            .toInt() > 0;
         });
     result_.writeMilliseconds = timer.elapsed();
+    // The rows stand in the write-ahead log now; the import moves them into the file itself,
+    // so that the next desk to commit does not wait for that.
+    if (db_.engine() == DbEngine::SQLite) {
+        try {
+            db_.execute(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
+        } catch (const DbError&) {
+            // a later commit does it
+        }
+    }
     result_.insertMilliseconds += result_.writeMilliseconds;
 }
 
