@@ -19,10 +19,14 @@ int runImportCommand(const QString& dir, const QString& file, const ImportLayout
     if (!sheet)
         return fail(error);
     const SheetImport::Result result = SheetImport(library.db(), layout).run(*sheet, false);
-    if (!result.error.isEmpty())
+    if (!result.error.isEmpty() && !result.outcomeUnknown)
         return fail(result.error + QStringLiteral("\n导入已中止,没有导入任何数据."));
+    if (result.outcomeUnknown)
+        CommandOutput::line(stderr, result.error);
     for (auto it = result.failed.cbegin(); it != result.failed.cend(); ++it)
         CommandOutput::line(stderr, QStringLiteral("行 %1: %2").arg(it.key()).arg(it.value()));
+    if (result.outcomeUnknown)
+        return JobExit::OutcomeUnknown;
     return result.failed.isEmpty() ? JobExit::Done : JobExit::RowsRefused;
 }
 

@@ -14,6 +14,9 @@ constexpr int Done = 0;
 constexpr int Failed = 1; // nothing done: no library, no sheet, a database failure
 // (2 is a command line that cannot be used.)
 constexpr int RowsRefused = 3; // the import ran; the rows listed were refused, the rest is in
+// The import's COMMIT failed and what it wrote could not be read back: the rows may or may
+// not be in the library; look before importing again.
+constexpr int OutcomeUnknown = 4;
 } // namespace JobExit
 
 // Imports rows 2 onwards of the sheet in file as the import screen does (no automatic

@@ -112,6 +112,25 @@ bool Database::openCopyOf(const QString& otherConnection, DbEngine engine, QStri
     }
     engine_ = engine;
     deskTimeouts_ = false; // long reads are not cut off
+    // The settings of a connection that the file does not keep: a copy that writes checks
+    // the same keys and reaches the disk the same way as the one it copies.
+    if (engine_ == DbEngine::SQLite && !setUpSqlite(error)) {
+        close();
+        return false;
+    }
+    return true;
+}
+
+bool Database::setUpSqlite(QString* error) const
+{
+    try {
+        execute(QStringLiteral("PRAGMA synchronous=FULL"));
+        execute(QStringLiteral("PRAGMA foreign_keys=ON"));
+    } catch (const DbError& e) {
+        if (error)
+            *error = e.message();
+        return false;
+    }
     return true;
 }
 
@@ -135,11 +154,13 @@ bool Database::openSqlite(const QString& path, bool create, QString* error)
     engine_ = DbEngine::SQLite;
     try {
         execute(QStringLiteral("PRAGMA journal_mode=WAL"));
-        execute(QStringLiteral("PRAGMA synchronous=FULL"));
-        execute(QStringLiteral("PRAGMA foreign_keys=ON"));
     } catch (const DbError& e) {
         if (error)
             *error = e.message();
+        close();
+        return false;
+    }
+    if (!setUpSqlite(error)) {
         close();
         return false;
     }
@@ -501,9 +522,22 @@ void Database::transaction(const std::function<void()>& work,
     if (engine_ == DbEngine::SQLite) {
         try {
             execute(QStringLiteral("COMMIT"));
-        } catch (...) {
+        } catch (const DbError& e) {
             rollback();
-            throw;
+            // What the file holds now says whether the COMMIT took effect before it failed.
+            if (!wasStored)
+                throw;
+            bool stored = false;
+            try {
+                stored = wasStored();
+            } catch (const DbError& check) {
+                throw DbConnectionLost(QStringLiteral("无法确认这次操作是否已保存,请检查后再试: ") +
+                                           e.message() + QStringLiteral(" (") + check.message() +
+                                           QLatin1Char(')'),
+                                       true);
+            }
+            if (!stored)
+                throw;
         }
         return;
     }

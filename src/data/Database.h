@@ -108,7 +108,9 @@ public:
     // again (once, and never inside a transaction). A transaction whose connection breaks is
     // never run again: it throws DbConnectionLost. When the break comes during the COMMIT,
     // wasStored (when given) runs on the reopened connection to find out whether the server
-    // committed just before: if it says yes the transaction counts as done.
+    // committed just before: if it says yes the transaction counts as done. On SQLite, a
+    // COMMIT that fails is rolled back and wasStored asked the same way; when it cannot
+    // answer the outcome is unknown (DbConnectionLost with outcomeUnknown).
     void transaction(const std::function<void()>& work,
                      const std::function<bool()>& wasStored = {}) const;
 
@@ -136,6 +138,8 @@ private:
     bool connectionLost(const QSqlError& error) const;
     bool reconnect(QString* reason) const;
     void setUpSession() const;
+    // The per-connection settings of an SQLite file.
+    bool setUpSqlite(QString* error) const;
     [[noreturn]] void throwLost(const QSqlError& error, bool inTransaction) const;
 
     QString name_;

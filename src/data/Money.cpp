@@ -31,7 +31,8 @@ std::optional<Money> Money::fromVariant(const QVariant& v)
     case QMetaType::Double:
     case QMetaType::Float: {
         const double d = v.toDouble();
-        if (!std::isfinite(d))
+        // Beyond what 64 bits of ten-thousandths hold.
+        if (!std::isfinite(d) || std::fabs(d) >= 9.2e14)
             return std::nullopt;
         return fromUnits(std::llround(d * kScale));
     }

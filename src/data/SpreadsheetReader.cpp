@@ -14,6 +14,13 @@
 
 QString SpreadsheetReader::cell(int row, int column) const
 {
+    return cell(row, column, nullptr);
+}
+
+QString SpreadsheetReader::cell(int row, int column, bool* isNumber) const
+{
+    if (isNumber)
+        *isNumber = false;
     if (row < 1 || row > rowCount_ || column < 1 || column > columnCount_)
         return {};
     const auto begin = entries_.begin() + rowStart_[row];
@@ -22,6 +29,8 @@ QString SpreadsheetReader::cell(int row, int column) const
                                      [](const Entry& e, uint32_t c) { return e.column < c; });
     if (it == end || it->column != uint32_t(column))
         return {};
+    if (isNumber)
+        *isNumber = it->number;
     return pool_.mid(it->text.offset, it->text.length);
 }
 
@@ -56,13 +65,13 @@ SpreadsheetReader::PoolText SpreadsheetReader::addUtf8ToPool(QByteArrayView utf8
     return t;
 }
 
-void SpreadsheetReader::setCell(int row, int column, QStringView text)
+void SpreadsheetReader::setCell(int row, int column, QStringView text, CellKind kind)
 {
     if (!text.isEmpty())
-        setCell(row, column, addToPool(text));
+        setCell(row, column, addToPool(text), kind);
 }
 
-void SpreadsheetReader::setCell(int row, int column, PoolText text)
+void SpreadsheetReader::setCell(int row, int column, PoolText text, CellKind kind)
 {
     if (text.length == 0 || row < 1 || column < 1)
         return;
@@ -72,7 +81,7 @@ void SpreadsheetReader::setCell(int row, int column, PoolText text)
             (uint32_t(row) == last.row && uint32_t(column) <= last.column))
             sorted_ = false;
     }
-    entries_.push_back(Entry{uint32_t(row), uint32_t(column), text});
+    entries_.push_back(Entry{uint32_t(row), uint32_t(column), kind == CellKind::Number, text});
 }
 
 void SpreadsheetReader::finish()

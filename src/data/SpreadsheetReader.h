@@ -36,6 +36,9 @@ public:
     int columnCount() const { return columnCount_; }
     // The text of the cell at row, column (both from 1); empty text outside the range.
     QString cell(int row, int column) const;
+    // The same, and whether the file holds the cell as a number (not a date): its text is
+    // then the decimal text of that number, which reads back to the very double of the file.
+    QString cell(int row, int column, bool* isNumber) const;
 
     // The reader for the file, chosen by its first bytes (zip: .xlsx, OLE2: .xls) or else
     // by its extension (.csv, .txt). Returns nullptr with *error filled for a file that is
@@ -48,7 +51,12 @@ protected:
     // Building the grid, for the readers. Cells may come in any order; empty texts are
     // not kept.
     void clear();
-    void setCell(int row, int column, QStringView text);
+    enum class CellKind
+    {
+        Text,
+        Number, // a number cell of the file, its text the number's decimal text
+    };
+    void setCell(int row, int column, QStringView text, CellKind kind = CellKind::Text);
     // A text kept once in the pool (the shared strings of a workbook), then referred to by
     // any number of cells without copying.
     struct PoolText
@@ -58,7 +66,7 @@ protected:
     };
     PoolText addToPool(QStringView text);
     PoolText addUtf8ToPool(QByteArrayView utf8);
-    void setCell(int row, int column, PoolText text);
+    void setCell(int row, int column, PoolText text, CellKind kind = CellKind::Text);
     // Sorts the cells and builds the row index; call once all cells are set.
     void finish();
 
@@ -66,7 +74,8 @@ private:
     struct Entry
     {
         uint32_t row;
-        uint32_t column;
+        uint32_t column : 31;
+        uint32_t number : 1; // CellKind::Number
         PoolText text;
     };
     QString pool_;

@@ -215,12 +215,15 @@ bool XlsReader::open(const QString& path, QString* error)
                 return false;
             }
             QString text;
+            CellKind kind = CellKind::Text;
             switch (v.type) {
             case FREEXL_CELL_INT:
                 text = QString::number(v.value.int_value);
+                kind = CellKind::Number;
                 break;
             case FREEXL_CELL_DOUBLE:
                 text = SheetText::number(v.value.double_value);
+                kind = CellKind::Number;
                 break;
             case FREEXL_CELL_TEXT:
             case FREEXL_CELL_SST_TEXT:
@@ -236,7 +239,7 @@ bool XlsReader::open(const QString& path, QString* error)
             default:
                 break;
             }
-            setCell(int(r) + 1, int(c) + 1, text);
+            setCell(int(r) + 1, int(c) + 1, text, kind);
         }
     }
     finish();

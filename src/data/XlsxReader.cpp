@@ -685,7 +685,7 @@ bool XlsxReader::open(const QString& path, QString* error)
             if (value.isEmpty())
                 return true;
             if (!isDate && isPlainInteger(value)) {
-                setCell(row, column, addUtf8ToPool(value));
+                setCell(row, column, addUtf8ToPool(value), CellKind::Number);
                 return true;
             }
             double d = 0;
@@ -695,8 +695,10 @@ bool XlsxReader::open(const QString& path, QString* error)
             QString text;
             if (okNumber && isDate)
                 text = SheetText::serialDate(d, date1904);
-            if (text.isEmpty() && okNumber)
-                text = SheetText::number(d);
+            if (text.isEmpty() && okNumber) {
+                setCell(row, column, SheetText::number(d), CellKind::Number);
+                return true;
+            }
             if (text.isEmpty())
                 appendXmlText(text, value, cdata);
             setCell(row, column, text);

@@ -3,7 +3,6 @@
 #include "Messenger.h"
 #include "data/SpreadsheetReader.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QElapsedTimer>
@@ -17,13 +16,14 @@
 #include <QPushButton>
 #include <QThread>
 #include <QTime>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
 const QString kRowsSuffix = QStringLiteral("条数据(行数)");
 const QString kColumnsSuffix = QStringLiteral("个项目(列数)");
 const QString kFileFilter = QStringLiteral("Excel文件 (*.xlsx *.xls *.csv);;所有文件 (*)");
-// The progress bar moves a few times a second; the window's events are handled more often.
+// The progress bar moves a few times a second; the import looks for a stop more often.
 constexpr int kBarInterval = 200;
 constexpr int kEventInterval = 50;
 
@@ -206,20 +206,7 @@ void SheetImportForm::startClick()
     const std::unique_ptr<SpreadsheetReader> sheet = readSheet(fileName_);
     lastReadMilliseconds_ = elapsed.elapsed();
     if (sheet && !stopRequested_) {
-        progressBar_->setMaximum(std::max(sheet->rowCount(), 1));
-        progressBar_->setValue(0);
-        SheetImport import(Database::shared(), layout_());
-        import.setProgressInterval(kEventInterval);
-        QElapsedTimer sinceBar;
-        sinceBar.start();
-        lastResult_ = import.run(*sheet, autoNumberCheck_->isChecked(), [&](int row) {
-            if (sinceBar.elapsed() >= kBarInterval || row >= sheet->rowCount()) {
-                progressBar_->setValue(row);
-                sinceBar.restart();
-            }
-            QApplication::processEvents();
-            return !stopRequested_;
-        });
+        lastResult_ = runImport(*sheet);
         progressBar_->setValue(progressBar_->maximum());
     } else {
         lastResult_ = SheetImport::Result();
@@ -228,7 +215,9 @@ void SheetImportForm::startClick()
     importing_ = false;
     setBusy(false);
     startButton_->setEnabled(false);
-    if (closeWhenDone_) {
+    // Asked to stop, but the rows were stored before the answer came: say so.
+    const bool storedAnyway = closeWhenDone_ && sheet && lastResult_.stored();
+    if (closeWhenDone_ && !storedAnyway) {
         close();
         return;
     }
@@ -240,11 +229,49 @@ void SheetImportForm::startClick()
         QTime(0, 0).addMSecs(int(elapsed.elapsed())).toString(QStringLiteral("HH:mm:ss")));
     if (lastResult_.cancelled)
         Messenger::instance().information(this, QStringLiteral("导入已中止,没有导入任何数据."));
+    else if (lastResult_.outcomeUnknown)
+        Messenger::instance().error(this, lastResult_.error);
     else if (!lastResult_.error.isEmpty())
         Messenger::instance().error(this, lastResult_.error +
                                               QStringLiteral("\n导入已中止,没有导入任何数据."));
+    else if (storedAnyway)
+        Messenger::instance().information(this, QStringLiteral("中止之前导入已经完成,数据已导入."));
     else
         Messenger::instance().information(this, QStringLiteral("完成!"));
+    if (storedAnyway)
+        close();
+}
+
+SheetImport::Result SheetImportForm::runImport(const SpreadsheetReader& sheet)
+{
+    // The import works in a worker thread on a connection of its own; the window only
+    // shows how far it got and passes on a stop, so that no question to the operator ever
+    // waits inside the import's transaction.
+    const int rows = std::max(sheet.rowCount(), 1);
+    progressBar_->setMaximum(rows);
+    progressBar_->setValue(0);
+    std::atomic<int> checked{0}, written{0};
+    SheetImport import(Database::shared(), layout_());
+    import.setProgressInterval(kEventInterval);
+    const bool autoNumber = autoNumberCheck_->isChecked();
+    SheetImport::Result result;
+    QEventLoop loop;
+    std::unique_ptr<QThread> worker(QThread::create([&] {
+        result = import.run(sheet, autoNumber, [&](SheetImport::Phase phase, int row) {
+            (phase == SheetImport::Phase::Checking ? checked : written).store(row);
+            return !stopRequested_.load();
+        });
+    }));
+    // Checking fills the first half of the bar, writing the second.
+    QTimer bar;
+    connect(&bar, &QTimer::timeout, this,
+            [&] { progressBar_->setValue((checked.load() + written.load()) / 2); });
+    bar.start(kBarInterval);
+    connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    worker->start();
+    loop.exec();
+    worker->wait();
+    return result;
 }
 
 bool SheetImportForm::confirmStop()

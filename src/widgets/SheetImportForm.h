@@ -3,9 +3,9 @@
 // imports every row through a SheetImport. The two screens differ only in their layout
 // and a few texts.
 //
-// The window stays alive while it works: the sheet is read in a worker thread and the
-// rows are inserted in slices between which the window's events are handled, so the
-// progress bar moves and "退出" can stop the import (which then stores nothing).
+// The window stays alive while it works: the sheet is read and imported in a worker thread,
+// so the progress bar moves and "退出" can stop the import (which then stores nothing,
+// unless the rows were stored before the operator answered).
 #pragma once
 
 #include "data/SheetImport.h"
@@ -13,6 +13,7 @@
 #include <QString>
 #include <QStringList>
 #include <QWidget>
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -61,13 +62,14 @@ private:
     std::unique_ptr<SpreadsheetReader> readSheet(const QString& path);
     // Asked while an import runs: true when the operator wants it stopped.
     bool confirmStop();
+    SheetImport::Result runImport(const SpreadsheetReader& sheet);
     void setBusy(bool busy);
 
     std::function<ImportLayout()> layout_;
     QString fileName_;
     bool importing_ = false;
     bool busy_ = false;
-    bool stopRequested_ = false;
+    std::atomic<bool> stopRequested_ = false;
     bool closeWhenDone_ = false;
     SheetImport::Result lastResult_;
     qint64 lastReadMilliseconds_ = 0;

@@ -27,6 +27,13 @@ QVariantList titleRow()
         row << c.caption;
     return row;
 }
+
+void addEngines()
+{
+    QTest::addColumn<int>("engine");
+    QTest::newRow("sqlite") << int(TestLibrary::SQLite);
+    QTest::newRow("postgresql") << int(TestLibrary::PostgreSQL);
+}
 } // namespace
 
 class ReaderImportTest : public QObject
@@ -40,12 +47,7 @@ private slots:
     }
     void cleanup() { LoginState::reset(); }
 
-    void importsReadersWithFixedValues_data()
-    {
-        QTest::addColumn<int>("engine");
-        QTest::newRow("sqlite") << int(TestLibrary::SQLite);
-        QTest::newRow("postgresql") << int(TestLibrary::PostgreSQL);
-    }
+    void importsReadersWithFixedValues_data() { addEngines(); }
     void importsReadersWithFixedValues()
     {
         QFETCH(int, engine);
@@ -62,7 +64,7 @@ private slots:
              {QStringLiteral("R1 "), QStringLiteral(" 王小明"), QStringLiteral("男"),
               QStringLiteral("普通"), QStringLiteral("三年级"), QStringLiteral("北京路1号"),
               QByteArray("13912345678"), QStringLiteral("一班"), QStringLiteral("文学院"),
-              QStringLiteral("身份证"), QByteArray("110101199001011234"),
+              QStringLiteral("身份证"), QStringLiteral("110101199001011234"),
               QStringLiteral("备注\n第二行")},
              {QStringLiteral("R2"), QStringLiteral("重号")},
              {QStringLiteral("R3"), QStringLiteral("科学计数"), QString(), QString(), QString(),
@@ -102,6 +104,59 @@ private slots:
         QCOMPARE(value("登记人").toString(), kOperator + QStringLiteral("导入的"));
         QVERIFY(value("登记日期").isNull());
         QVERIFY(value("py").isNull());
+    }
+
+    // A school's sheet saved with ID numbers in number cells: those rows are listed with
+    // what to do, the others are in, and no stored number differs from what the sheet shows.
+    void idNumbersInNumberCells_data() { addEngines(); }
+    void idNumbersInNumberCells()
+    {
+        QFETCH(int, engine);
+        TUSHU_REQUIRE_ENGINE(engine);
+        TestLibrary lib{TestLibrary::Engine(engine)};
+        QVERIFY2(lib.ok(), qPrintable(lib.error()));
+        auto reader = [](const QVariant& number, const QVariant& phone, const QVariant& id) {
+            return QVariantList{number,    QStringLiteral("读者"),
+                                QString(), QString(),
+                                QString(), QString(),
+                                phone,     QString(),
+                                QString(), QStringLiteral("身份证"),
+                                id};
+        };
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("readers.xlsx"));
+        QVERIFY(SheetFixtures::writeWorkbook(
+            path,
+            {titleRow(), reader(4567, 13912345678.0, QStringLiteral("110101199001011234")), // 2
+             reader(QStringLiteral("R2"), QVariant(), QByteArray("1.10101199001011E+17")),  // 3
+             reader(QStringLiteral("R3"), QByteArray("110101199001011234"), QVariant()),    // 4
+             reader(QByteArray("1234567890123456"), QVariant(), QVariant()),                // 5
+             reader(QStringLiteral("R5"), QVariant(), 110101199001011.0)}));                // 6
+        QString error;
+        const auto sheet = SpreadsheetReader::openFile(path, &error);
+        QVERIFY2(sheet, qPrintable(error));
+        const SheetImport::Result result =
+            SheetImport(lib.db(), ReaderImport::layout()).run(*sheet, false);
+        QVERIFY2(result.stored(), qPrintable(result.error));
+        QCOMPARE(result.failedRowsText(), QStringLiteral("3,4,5,"));
+        QVERIFY2(result.failed.value(3).startsWith(QStringLiteral("证件号码")),
+                 qPrintable(result.failed.value(3)));
+        QVERIFY2(result.failed.value(4).startsWith(QStringLiteral("联系电话")),
+                 qPrintable(result.failed.value(4)));
+        QVERIFY2(result.failed.value(5).startsWith(QStringLiteral("读者编号")),
+                 qPrintable(result.failed.value(5)));
+        for (int row : {3, 4, 5})
+            QVERIFY2(result.failed.value(row).contains(QStringLiteral("文本格式")),
+                     qPrintable(result.failed.value(row)));
+        QSqlQuery q = lib.db().query(
+            QStringLiteral("select 读者编号, 联系电话, 证件号码 from 读者库 order by 读者编号"));
+        QStringList stored;
+        while (q.next())
+            stored << QStringList{q.value(0).toString(), q.value(1).toString(),
+                                  q.value(2).toString()}
+                          .join(QLatin1Char('|'));
+        QCOMPARE(stored, (QStringList{QStringLiteral("4567|13912345678|110101199001011234"),
+                                      QStringLiteral("R5||110101199001011")}));
     }
 
     void screenListsTheTwelveColumns()
