@@ -109,7 +109,7 @@ QString itemKindTable(ItemKind kind)
 QString PortalText::renewalNotLater(const QDate& due)
 {
     return QStringLiteral("该借阅的应还日期是 ") + due.toString(QStringLiteral("yyyy-MM-dd")) +
-           QStringLiteral(",现在续借不会延后应还日期.");
+           QStringLiteral(",读者类别的借阅天数为0,续借不会延后应还日期.");
 }
 
 LibrarySettings ReaderPortal::settings() const
@@ -327,15 +327,18 @@ HistoryPage ReaderPortal::history(const QString& readerNumber, int page) const
 RuleResult ReaderPortal::renew(const QString& readerNumber, const QString& itemNumber) const
 {
     try {
+        const LibrarySettings s = settings();
         int loanDays = 0;
-        const QString refusal = readerRefusal(readerNumber, settings(), &loanDays);
+        const QString refusal = readerRefusal(readerNumber, s, &loanDays);
         if (!refusal.isEmpty())
             return RuleResult::refused(refusal);
         Renewal renewal(db_);
         if (!renewal.find(readerNumber, itemNumber))
             return RuleResult::refused(Renewal::notFoundMessage());
+        if (s.启用预定功能 && reservedByOther(renewal.loan()->id, readerNumber))
+            return RuleResult::refused(PortalText::RenewalReserved);
         const QDate due = renewal.loan()->应还日期;
-        const QDate newDue = Clock::today().addDays(loanDays);
+        const QDate newDue = due.addDays(loanDays);
         if (newDue <= due)
             return RuleResult::refused(PortalText::renewalNotLater(due));
         renewal.renew(newDue);
@@ -343,6 +346,21 @@ RuleResult ReaderPortal::renew(const QString& readerNumber, const QString& itemN
     } catch (const DbError& e) {
         return RuleResult::failed(e.message());
     }
+}
+
+bool ReaderPortal::reservedByOther(qint64 loanId, const QString& readerNumber) const
+{
+    Reservations::clearExpired(db_);
+    const QString kind = DbValue::toText(
+        db_.scalar(QStringLiteral("select 类别 from 借出记录 where id = ?"), {loanId}));
+    if (kind != itemKindTable(ItemKind::Book) && kind != itemKindTable(ItemKind::Periodical))
+        return false;
+    const QVariant holder = db_.scalar(
+        QStringLiteral(
+            "select i.预定状况 from %1 i join 借出记录 l on l.编号 = i.编号 where l.id = ?")
+            .arg(kind),
+        {loanId});
+    return !holder.isNull() && holder.toString() != readerNumber;
 }
 
 RuleResult ReaderPortal::reserve(const QString& readerNumber, const QString& bookNumber) const

@@ -115,9 +115,12 @@ inline const QString EmptyPassword = QStringLiteral("新密码不能为空！");
 inline const QString Mismatch = QStringLiteral("两次输入的新密码不一致！");
 inline const QString PasswordChanged = QStringLiteral("修改成功！");
 inline const QString NoReader = QStringLiteral("没有该读者.");
-// A renewal from the web gives the loan period of the reader's category from today; it
-// never brings a due date forward.
+// A renewal from the web adds the loan period of the reader's category to the due date;
+// a category of 0 days cannot renew there.
 QString renewalNotLater(const QDate& due);
+// Renewing a loan that another reader has reserved would keep the book from him.
+inline const QString RenewalReserved =
+    QStringLiteral("该资料已经被其他读者预定了,不能续借,请按期归还.");
 } // namespace PortalText
 
 class ReaderPortal
@@ -148,7 +151,8 @@ public:
     HistoryPage history(const QString& readerNumber, int page) const;
 
     // Renews the reader's open loan of the item: the lending desk's reader check, then the
-    // desk's renewal with the due date today + the category's 借阅天数.
+    // desk's renewal with the due date moved on by the category's 借阅天数. Refused while
+    // another reader holds an unexpired reservation of the item (启用预定功能 on).
     RuleResult renew(const QString& readerNumber, const QString& itemNumber) const;
     // Reserves a book that is out, after the lending desk's reader check.
     RuleResult reserve(const QString& readerNumber, const QString& bookNumber) const;
@@ -164,6 +168,8 @@ private:
     // The lending desk's reader check; empty when it passed, else its refusal.
     QString readerRefusal(const QString& readerNumber, const LibrarySettings& settings,
                           int* loanDays = nullptr) const;
+
+    bool reservedByOther(qint64 loanId, const QString& readerNumber) const;
 
     const Database& db_;
 };

@@ -501,7 +501,7 @@ private slots:
         addLibrary(twin.db());
         Renewal desk(twin.db());
         QVERIFY(desk.find(QStringLiteral("R1"), QStringLiteral("B1")));
-        QVERIFY(desk.renew(Fixture::today().addDays(14)));
+        QVERIFY(desk.renew(QDate(2026, 3, 15)));
 
         Client browser = portal.client();
         browser.login(QStringLiteral("R1"), QStringLiteral("1111"));
@@ -510,20 +510,38 @@ private slots:
                                         formOf({{"csrf", csrf}, {"item", QStringLiteral("B1")}}));
         QCOMPARE(r.status, 200);
         QVERIFY(r.text().contains(Renewal::doneMessage()));
-        QVERIFY(r.text().contains(QStringLiteral("2026-03-16")));
+        QVERIFY(r.text().contains(QStringLiteral("2026-03-15")));
         for (const auto& [table, order] :
              {std::pair{QStringLiteral("借出记录"), QStringLiteral("id")},
               std::pair{QStringLiteral("读者库"), QStringLiteral("读者编号")},
               std::pair{QStringLiteral("图书"), QStringLiteral("编号")}})
             QCOMPARE(tableRows(portal.db(), table, order), tableRows(twin.db(), table, order));
 
-        // Once more the same day would not move the date: refused, nothing written.
-        const QStringList loans =
+        // Another reader's reservation of the book stops the renewal; a lapsed one does not.
+        portal.db().execute(
+            QStringLiteral("update 图书 set 预定状况 = ?, 预定到期时间 = ? where 编号 = ?"),
+            {QStringLiteral("R2"), Fixture::fixedNow().addSecs(1), QStringLiteral("B1")});
+        QStringList loans =
             tableRows(portal.db(), QStringLiteral("借出记录"), QStringLiteral("id"));
-        const Response again = browser.post(
-            QStringLiteral("/renew"), formOf({{"csrf", csrf}, {"item", QStringLiteral("B1")}}));
+        Response again = browser.post(QStringLiteral("/renew"),
+                                      formOf({{"csrf", csrf}, {"item", QStringLiteral("B1")}}));
         QCOMPARE(again.status, 409);
-        QVERIFY(again.text().contains(PortalText::renewalNotLater(QDate(2026, 3, 16))));
+        QVERIFY(again.text().contains(PortalText::RenewalReserved));
+        QCOMPARE(tableRows(portal.db(), QStringLiteral("借出记录"), QStringLiteral("id")), loans);
+        Clock::setNow(Fixture::fixedNow().addSecs(2));
+        again = browser.post(QStringLiteral("/renew"),
+                             formOf({{"csrf", csrf}, {"item", QStringLiteral("B1")}}));
+        QCOMPARE(again.status, 200);
+        QCOMPARE(dueOf(portal.db(), QStringLiteral("R1"), QStringLiteral("B1")),
+                 QDate(2026, 3, 29));
+
+        // A category of 0 days cannot move the date: refused, nothing written.
+        portal.db().execute(QStringLiteral("update 读者类别 set 借阅天数 = 0"));
+        loans = tableRows(portal.db(), QStringLiteral("借出记录"), QStringLiteral("id"));
+        again = browser.post(QStringLiteral("/renew"),
+                             formOf({{"csrf", csrf}, {"item", QStringLiteral("B1")}}));
+        QCOMPARE(again.status, 409);
+        QVERIFY(again.text().contains(PortalText::renewalNotLater(QDate(2026, 3, 29))));
         QCOMPARE(tableRows(portal.db(), QStringLiteral("借出记录"), QStringLiteral("id")), loans);
     }
 
