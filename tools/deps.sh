@@ -11,6 +11,8 @@ PACKAGES=(
   postgresql libpq-dev
   poppler-utils xdg-utils
   clang libclang-rt-14-dev
+  qt6-httpserver-dev qt6-websockets-dev libkainjow-mustache-dev
+  chromium chromium-driver python3-selenium
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "PosPrinter.h"
+#include "Reservations.h"
 #include "data/Clock.h"
 
 #include <QSqlQuery>
@@ -72,24 +73,6 @@ void Lending::reloadLoginState()
     const LoginState& login = LoginState::instance();
     settings_ = login.settings;
     operatorName_ = login.OperatorName;
-}
-
-void Lending::clearExpiredReservations() const
-{
-    const QDateTime now = Clock::now();
-    if (db_.engine() != DbEngine::SQLite) {
-        db_.execute(QStringLiteral("update 图书 set 预定状况 = null, 预定到期时间 = null "
-                                   "where 预定到期时间 < ?"),
-                    {now});
-        return;
-    }
-    // SQLite keeps the moment as text, written "yyyy-mm-dd hh:mm:ss" by this program and
-    // often "yyyy-mm-ddThh:mm:ss" by others, and ' ' sorts before 'T'. The first condition
-    // lets the index narrow the rows to those of today and before, in either form; the
-    // second compares the moments themselves.
-    db_.execute(QStringLiteral("update 图书 set 预定状况 = null, 预定到期时间 = null "
-                               "where 预定到期时间 < ? and datetime(预定到期时间) < ?"),
-                {now.toString(QStringLiteral("yyyy-MM-dd'T'hh:mm:ss")), now});
 }
 
 void Lending::setTable(const QString& table)
@@ -232,7 +215,7 @@ ItemCheck Lending::bksearch(const QString& itemText)
     }
     try {
         if (settings_.启用预定功能)
-            clearExpiredReservations();
+            Reservations::clearExpired(db_);
         QSqlQuery q = db_.query(QStringLiteral("select 编号, 名称, 条形码, 分类, 数量, 存放位置, "
                                                "出版社, 价格, 状态, 预定状况, 物品级别 from %1 "
                                                "where %2 = ?")

@@ -170,9 +170,6 @@ public:
     static QString noItemText(const QString& table);
 
 private:
-    // Lapsed reservations (预定到期时间 before now) are cleared before every item check.
-    void clearExpiredReservations() const;
-
     const Database& db_;
     LibrarySettings settings_;
     QString operatorName_;

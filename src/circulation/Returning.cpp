@@ -138,6 +138,16 @@ ReturnEntry Returning::entryFor(const LoanFigures& figures)
     return e;
 }
 
+Money Returning::charge(const LoanFigures& figures) const
+{
+    Money total;
+    if (settings_.启用租金功能)
+        total += figures.实际租金.value_or(Money());
+    if (settings_.启用超期罚金)
+        total += figures.超期罚金;
+    return total;
+}
+
 ReturnResult Returning::giveBack(const OpenLoan& loan, const ReturnEntry& entry)
 {
     ReturnResult r;

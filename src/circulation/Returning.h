@@ -107,6 +107,9 @@ public:
     // The computed fields for a loan at Clock::today(); reads the item's 存放位置. A loan
     // whose 借阅日期 or 应还日期 is empty throws the conversion error.
     LoanFigures compute(const OpenLoan& loan) const;
+    // What the return would take off 卡内金额 today for these figures: the rent when
+    // 启用租金功能 is on, the fine when 启用超期罚金 is on (the reader portal shows it).
+    Money charge(const LoanFigures& figures) const;
     // "超期罚金是:" + fine + " 元." when fines are on and the fine is not 0; else empty.
     QString fineMessage(const LoanFigures& figures) const;
 

@@ -24,9 +24,11 @@ void Schema::addDemoLibrary(const Database& db)
     const QString admin = QString::fromUtf8(kSuperAdministrator);
     db.transaction([&] {
         db.execute(
-            QStringLiteral("update 系统设置 set 图书馆名 = ?, 地址 = ?, 电话 = ?, 负责人 = ?"),
+            QStringLiteral("update 系统设置 set 图书馆名 = ?, 地址 = ?, 电话 = ?, 负责人 = ?, "
+                           "WebNotice = ?, 启用预定功能 = ?"),
             {QStringLiteral("阳光中学图书馆"), QStringLiteral("解放路12号"),
-             QStringLiteral("010-62345678"), QStringLiteral("王老师")});
+             QStringLiteral("010-62345678"), QStringLiteral("王老师"),
+             QStringLiteral("本馆周一至周五 8:00-17:00 开放,周末闭馆."), true});
         for (const QString& c : split("文学,历史,计算机,数学,艺术"))
             db.execute(QStringLiteral("insert into 分类 (名称) values (?)"), {c});
         for (const QString& c : split("小说,诗歌,教材"))
