@@ -208,8 +208,7 @@ void SheetImport::Run::report(Phase phase, int row, bool last)
 
 QString SheetImport::Run::stagingTable() const
 {
-    return db_.engine() == DbEngine::SqlServer ? QStringLiteral("#tushu_import_rows")
-                                               : QStringLiteral("tushu_import_rows");
+    return QStringLiteral("tushu_import_rows");
 }
 
 QString SheetImport::Run::allColumns() const
@@ -357,9 +356,6 @@ void SheetImport::Run::stage()
                         .arg(stagingTable(), allColumns()));
         db_.execute(QStringLiteral("begin deferred"));
         stagingOpen_ = true;
-    } else if (db_.engine() == DbEngine::SqlServer) {
-        db_.execute(QStringLiteral("select top 0 0 as seq, %1 into %2 from %3")
-                        .arg(allColumns(), stagingTable(), layout_.table));
     } else {
         // The table's own column types: a value of the wrong kind is refused here.
         db_.execute(

@@ -15,13 +15,9 @@ const QString kNo = QStringLiteral("否");
 const QString kYes = QStringLiteral("是");
 
 // "limit/offset" of one page, the values appended to the statement's own in their order.
-QString pageClause(const Database& db, int page, QVariantList& values)
+QString pageClause(int page, QVariantList& values)
 {
     const int offset = (page - 1) * ReaderPortal::kPageSize;
-    if (db.engine() == DbEngine::SqlServer) {
-        values << offset << ReaderPortal::kPageSize;
-        return QStringLiteral(" offset ? rows fetch next ? rows only");
-    }
     values << ReaderPortal::kPageSize << offset;
     return QStringLiteral(" limit ? offset ?");
 }
@@ -150,7 +146,7 @@ CataloguePage ReaderPortal::search(const QString& text, int page) const
                        "select 1, 编号, 名称, null, 出版社, issn, null, 存放位置, 数量 "
                        "from 期刊 where %2 order by 1, 2")
             .arg(bookWhere, periodicalWhere);
-    sql += pageClause(db_, result.page, values);
+    sql += pageClause(result.page, values);
     QSqlQuery q = db_.query(sql, values);
     while (q.next()) {
         CatalogueHit h;
@@ -308,7 +304,7 @@ HistoryPage ReaderPortal::history(const QString& readerNumber, int page) const
     QVariantList values{readerNumber, kYes};
     QString sql = QStringLiteral("select 名称, 编号, 类别, 借阅日期, 归还日期, 实际租金, 罚金 from "
                                  "借出记录 where 读者编号 = ? and 已还 = ? order by id desc");
-    sql += pageClause(db_, h.page, values);
+    sql += pageClause(h.page, values);
     QSqlQuery q = db_.query(sql, values);
     while (q.next()) {
         HistoryLoan l;
