@@ -78,6 +78,8 @@ bool canAggregateApart(const Database& db)
 {
     if (db.engine() != DbEngine::SQLite)
         return true;
+    if (db.holdsFileAlone()) // no second connection can read it
+        return false;
     const QString name = db.handle().databaseName();
     return !name.isEmpty() && name != QLatin1String(":memory:") &&
            !name.startsWith(QLatin1String("file::memory:"));
@@ -459,8 +461,8 @@ void DataGrid::applyFooter(const GridModel::Aggregates& all)
             // Half away from zero, in whole yuan.
             const qint64 u = m.units();
             const qint64 half = Money::kScale / 2;
-            item.text = QString::number(u >= 0 ? (u + half) / Money::kScale
-                                               : (u - half) / Money::kScale);
+            item.text =
+                QString::number(u >= 0 ? (u + half) / Money::kScale : (u - half) / Money::kScale);
         } else {
             item.text = sum.text();
         }
