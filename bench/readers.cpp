@@ -45,7 +45,7 @@ const QDate kToday(2026, 3, 14);
 void generate(const Database& db, int books, int readers, int loans, int income)
 {
     const QString series =
-        QStringLiteral("with recursive n(i) as (select 1 union all select i + 1 from n where i < ?) ");
+        QStringLiteral("with recursive n(i) as (select cast(1 as bigint) union all select i + 1 from n where i < ?) ");
     const QVariant today = kToday.toString(Qt::ISODate);
     Bench::fillThenIndex(db, [&] {
         db.execute(QStringLiteral("insert into 读者类别 (类别名, 借阅天数, 借阅数量限制, 租金) "
