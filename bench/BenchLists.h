@@ -19,10 +19,14 @@ namespace Bench {
 
 // With --pg: a new, empty database on the server for this program (made again on each run),
 // opened on db as a desk opens it. Its name, or empty after printing why it failed.
+inline QString serverDatabaseName()
+{
+    return QStringLiteral("tushu_") + QFileInfo(QCoreApplication::applicationFilePath()).baseName();
+}
+
 inline QString openNewServerLibrary(Database& db)
 {
-    const QString name =
-        QStringLiteral("tushu_") + QFileInfo(QCoreApplication::applicationFilePath()).baseName();
+    const QString name = serverDatabaseName();
     QString error;
     {
         Database admin(QStringLiteral("bench-admin"));
