@@ -121,14 +121,14 @@ QString mountType(const QString& path)
 bool isNetworkFolder(const QString& folder)
 {
     struct statfs st;
-    if (::statfs(QFile::encodeName(folder).constData(), &st) == 0) {
-        const auto magic = static_cast<unsigned long>(st.f_type) & 0xFFFFFFFFul;
-        for (unsigned long network : kNetworkMagic)
-            if (magic == network)
-                return true;
-    }
+    if (::statfs(QFile::encodeName(folder).constData(), &st) != 0)
+        return isNetworkType(mountType(folder));
+    const auto magic = static_cast<unsigned long>(st.f_type) & 0xFFFFFFFFul;
+    for (unsigned long network : kNetworkMagic)
+        if (magic == network)
+            return true;
     // FUSE says nothing about what lies behind it in statfs; the mount's type name does.
-    return isNetworkType(mountType(folder));
+    return magic == kFuseMagic && isNetworkType(mountType(folder));
 }
 
 void setCheck(Check check)

@@ -9,8 +9,8 @@
 
 namespace FileSystemKind {
 
-// What the system says about the folder: statfs' filesystem magic number, and for FUSE and
-// unknown numbers the filesystem type of its mount in /proc/self/mountinfo.
+// What the system says about the folder: statfs' filesystem magic number, and for FUSE (or
+// when statfs fails) the filesystem type of its mount in /proc/self/mountinfo.
 bool isNetworkFolder(const QString& folder);
 
 // The type name of the mount holding path ("nfs4", "fuse.sshfs", ...), from mountinfo;
