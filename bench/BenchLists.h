@@ -7,18 +7,74 @@
 #include "data/Schema.h"
 #include "widgets/DataGrid.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QSqlQuery>
-#include <QTemporaryDir>
 #include <QSqlRecord>
+#include <QTemporaryDir>
 #include <cstdio>
 
 namespace Bench {
 
+// With --pg: a new, empty database on the server for this program (made again on each run),
+// opened on db as a desk opens it. Its name, or empty after printing why it failed.
+inline QString serverDatabaseName()
+{
+    return QStringLiteral("tushu_") + QFileInfo(QCoreApplication::applicationFilePath()).baseName();
+}
+
+inline QString openNewServerLibrary(Database& db)
+{
+    const QString name = serverDatabaseName();
+    QString error;
+    {
+        Database admin(QStringLiteral("bench-admin"));
+        if (!admin.open(QStringLiteral("s"), serverConnectionString(QStringLiteral("postgres")),
+                        &error)) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            return {};
+        }
+        try {
+            admin.execute(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(name));
+            admin.execute(
+                QStringLiteral("CREATE DATABASE %1 ENCODING 'UTF8' TEMPLATE template0").arg(name));
+        } catch (const DbError& e) {
+            std::fprintf(stderr, "%s\n", qPrintable(e.message()));
+            return {};
+        }
+    }
+    if (!db.open(QStringLiteral("s"), serverConnectionString(name), &error)) {
+        std::fprintf(stderr, "%s\n", qPrintable(error));
+        return {};
+    }
+    // The SQLite functions the generators' statements use, for the same statements to make
+    // the same library here: printf('R%07d', n) and date(day, '-n days'[, '+30 days']).
+    try {
+        db.execute(QStringLiteral(
+            "create function printf(format text, n bigint) returns text language sql immutable "
+            "as $$ select substring(format from '^(.*)%0') || lpad(n::text, substring(format "
+            "from '%0([0-9]+)d')::int, '0') $$"));
+        db.execute(QStringLiteral("create function date(day text, shift text) returns date "
+                                  "language sql immutable as $$ select (day::date + "
+                                  "shift::interval)::date $$"));
+        db.execute(QStringLiteral(
+            "create function date(day text, shift text, again text) returns date language sql "
+            "immutable as $$ select (day::date + shift::interval + again::interval)::date $$"));
+    } catch (const DbError& e) {
+        std::fprintf(stderr, "%s\n", qPrintable(e.message()));
+        return {};
+    }
+    return QStringLiteral("PostgreSQL %1:%2/%3")
+        .arg(serverValue("TUSHU_PG_HOST", "127.0.0.1"), serverValue("TUSHU_PG_PORT", "5432"), name);
+}
+
 // Opens a new, empty SQLite book.mdb in dir (or else in temp) on db: its path, or empty after
-// printing why it could not be opened.
+// printing why it could not be opened. With --pg, a new server database instead.
 inline QString openNewLibrary(Database& db, const QString& dir, const QTemporaryDir& temp)
 {
+    if (onServer())
+        return openNewServerLibrary(db);
     const QString path =
         QDir(dir.isEmpty() ? temp.path() : dir).absoluteFilePath(QStringLiteral("book.mdb"));
     QFile::remove(path);
@@ -39,6 +95,20 @@ inline void fillThenIndex(const Database& db, const std::function<void()>& fill)
     for (const QString& sql : Schema::createStatements(db.engine()))
         if (sql.contains(QLatin1String(" INDEX ")))
             indexes << sql;
+    if (db.engine() != DbEngine::SQLite) {
+        // CREATE [UNIQUE ]INDEX name ON ...: the same, without SQLite's page cache.
+        for (const QString& sql : indexes)
+            db.execute(
+                QStringLiteral("drop index %1")
+                    .arg(sql.section(QLatin1String(" INDEX "), 1).section(QLatin1Char(' '), 0, 0)));
+        db.transaction(fill);
+        db.transaction([&] {
+            for (const QString& sql : indexes)
+                db.execute(sql);
+        });
+        db.execute(QStringLiteral("analyze"));
+        return;
+    }
     {
         QSqlQuery named = db.query(QStringLiteral(
             "select name from sqlite_master where type = 'index' and sql is not null"));

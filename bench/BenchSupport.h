@@ -13,8 +13,8 @@
 
 namespace Bench {
 
-// The options every library benchmark takes: --scale S, --runs N, --dir DIR. Prints the usage
-// and ends the program when they make no sense.
+// The options every library benchmark takes: --scale S, --runs N, --dir DIR, --pg. Prints the
+// usage and ends the program when they make no sense.
 struct Options
 {
     double scale = 1.0;
@@ -22,12 +22,41 @@ struct Options
     QString dir; // where book.mdb is kept; empty: a temporary folder
 };
 
+// With --pg the library is made on a PostgreSQL server instead of in book.mdb: the one that
+// tools/pg.sh starts, named by the lines it prints (TUSHU_PG_HOST, TUSHU_PG_PORT,
+// TUSHU_PG_USER, and TUSHU_PG_PASSWORD when one is needed).
+inline bool& onServer()
+{
+    static bool server = false;
+    return server;
+}
+
+inline QString serverValue(const char* name, const char* fallback)
+{
+    const QByteArray v = qgetenv(name);
+    return QString::fromLocal8Bit(v.isEmpty() ? QByteArray(fallback) : v);
+}
+
+// The connection string of database on that server.
+inline QString serverConnectionString(const QString& database)
+{
+    return QStringLiteral("Provider=PostgreSQL;Data Source=%1;Port=%2;Initial Catalog=%3;"
+                          "User ID=%4;Password=%5")
+        .arg(serverValue("TUSHU_PG_HOST", "127.0.0.1"), serverValue("TUSHU_PG_PORT", "5432"),
+             database, serverValue("TUSHU_PG_USER", "postgres"),
+             serverValue("TUSHU_PG_PASSWORD", ""));
+}
+
 inline Options options(const QStringList& args, int defaultRuns)
 {
     Options o;
     o.runs = defaultRuns;
-    for (int i = 1; i + 1 < args.size(); ++i) {
-        if (args[i] == QLatin1String("--scale"))
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--pg"))
+            onServer() = true;
+        else if (i + 1 >= args.size())
+            break;
+        else if (args[i] == QLatin1String("--scale"))
             o.scale = args[++i].toDouble();
         else if (args[i] == QLatin1String("--runs"))
             o.runs = args[++i].toInt();
@@ -35,7 +64,7 @@ inline Options options(const QStringList& args, int defaultRuns)
             o.dir = args[++i];
     }
     if (o.scale <= 0 || o.runs < 1) {
-        std::fprintf(stderr, "usage: %s [--scale S] [--runs N] [--dir DIR]\n",
+        std::fprintf(stderr, "usage: %s [--scale S] [--runs N] [--dir DIR] [--pg]\n",
                      qPrintable(args.value(0)));
         std::exit(2);
     }

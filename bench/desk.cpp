@@ -3,9 +3,10 @@
 // timed over many runs for a reader with 500 open loans and for one with a single open loan,
 // beside the least SQL that gives the same result on a raw QSqlQuery (the floor).
 //
-//     bench_desk [--scale S] [--runs N] [--dir DIR]
+//     bench_desk [--scale S] [--runs N] [--dir DIR] [--pg]
 //
-// Scale 1 is 1,000,000 books, 100,000 readers and 2,000,000 loans in an SQLite book.mdb.
+// Scale 1 is 1,000,000 books, 100,000 readers and 2,000,000 loans in an SQLite book.mdb, or
+// with --pg in a database on the PostgreSQL server that tools/pg.sh starts.
 #include "BenchLists.h"
 #include "circulation/Lending.h"
 #include "circulation/Returning.h"

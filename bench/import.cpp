@@ -6,11 +6,11 @@
 // insert phase is set against its floor, the same rows inserted by one prepared statement in
 // one transaction.
 //
-//     bench_import [--rows N] [--library M] [--dir DIR]
+//     bench_import [--rows N] [--library M] [--dir DIR] [--pg]
 //
 // N is the rows of each sheet (100,000), M the books already in the large library
 // (1,000,000).
-#include "BenchSupport.h"
+#include "BenchLists.h"
 #include "catalogue/BookImport.h"
 #include "data/Database.h"
 #include "data/LoginState.h"
@@ -335,8 +335,9 @@ int main(int argc, char** argv)
         else if (args[i] == QLatin1String("--dir"))
             dir = args[++i];
     }
+    Bench::onServer() = args.contains(QStringLiteral("--pg"));
     if (rows < 100 || libraryBooks < 0) {
-        std::fprintf(stderr, "usage: bench_import [--rows N] [--library M] [--dir DIR]\n");
+        std::fprintf(stderr, "usage: bench_import [--rows N] [--library M] [--dir DIR] [--pg]\n");
         return 2;
     }
     QTemporaryDir temp;
@@ -345,7 +346,6 @@ int main(int argc, char** argv)
     const QString tenth = folder.absoluteFilePath(QStringLiteral("books-tenth.xlsx"));
     const QString bad = folder.absoluteFilePath(QStringLiteral("books-bad.xlsx"));
     const QString readers = folder.absoluteFilePath(QStringLiteral("readers.xlsx"));
-    const QString library = folder.absoluteFilePath(QStringLiteral("book.mdb"));
     LoginState::instance().OperatorName = QStringLiteral("甲");
     try {
         const double written = Bench::timed([&] {
@@ -355,11 +355,9 @@ int main(int argc, char** argv)
             writeReaders(readers, rows);
         });
         std::printf("sheets of %d rows written in %.1f s\n", rows, written / 1000);
-        QFile::remove(library);
         Database& db = Database::shared();
-        QString error;
-        if (!db.openSqlite(library, true, &error))
-            throw std::runtime_error(error.toStdString());
+        if (Bench::openNewLibrary(db, folder.path(), temp).isEmpty())
+            return 1;
         Schema::create(db);
 
         std::printf("\n%-34s %8s %8s %8s %8s %9s %8s %6s %8s %7s %8s %8s %9s %9s\n",

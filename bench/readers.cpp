@@ -49,8 +49,8 @@ const QDate kToday(2026, 3, 14);
 // last and the next month (so about half of the open ones are overdue).
 void generate(const Database& db, int books, int readers, int loans, int income)
 {
-    const QString series = QStringLiteral(
-        "with recursive n(i) as (select 1 union all select i + 1 from n where i < ?) ");
+    const QString series =
+        QStringLiteral("with recursive n(i) as (select cast(1 as bigint) union all select i + 1 from n where i < ?) ");
     const QVariant today = kToday.toString(Qt::ISODate);
     Bench::fillThenIndex(db, [&] {
         db.execute(QStringLiteral("insert into 读者类别 (类别名, 借阅天数, 借阅数量限制, 租金) "

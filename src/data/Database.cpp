@@ -1,6 +1,7 @@
 #include "Database.h"
 
 #include "ConnectionString.h"
+#include "FileSystemKind.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -86,6 +87,7 @@ void Database::close()
         QSqlDatabase::removeDatabase(name_);
     }
     engine_ = DbEngine::None;
+    holdsFileAlone_ = false;
 }
 
 bool Database::openCopyOf(const Database& other, QString* error)
@@ -94,6 +96,11 @@ bool Database::openCopyOf(const Database& other, QString* error)
     if (!other.isOpen()) {
         if (error)
             *error = QStringLiteral("数据库没有连接.");
+        return false;
+    }
+    if (other.holdsFileAlone_) {
+        if (error)
+            *error = QStringLiteral("共享文件夹上的图书馆只能有一个连接.");
         return false;
     }
     return openCopyOf(other.name_, other.engine_, error);
@@ -153,10 +160,14 @@ bool Database::openSqlite(const QString& path, bool create, QString* error)
     }
     engine_ = DbEngine::SQLite;
     try {
-        execute(QStringLiteral("PRAGMA journal_mode=WAL"));
+        if (FileSystemKind::folderIsShared(QFileInfo(path).absolutePath()))
+            claimFileAlone(path);
+        else
+            execute(QStringLiteral("PRAGMA journal_mode=WAL"));
     } catch (const DbError& e) {
         if (error)
             *error = e.message();
+        db = QSqlDatabase();
         close();
         return false;
     }
@@ -176,6 +187,42 @@ QString Database::unsupportedProviderMessage(const QString& provider)
                           "把图书馆搬到PostgreSQL的方法见README.md的"
                           "\"Moving a library to PostgreSQL\"一节.")
         .arg(named);
+}
+
+QString Database::openElsewhereMessage(const QString& path)
+{
+    return QStringLiteral("图书馆 %1 在网络共享文件夹上,已经在另一台电脑上打开.共享文件夹上的图书馆"
+                          "同一时间只能在一台电脑上使用;几台电脑同时使用一个图书馆请用数据库服务器"
+                          "(数据库类型 s),见 README 的\"Several desks\"一节.")
+        .arg(QDir::toNativeSeparators(path));
+}
+
+void Database::claimFileAlone(const QString& path)
+{
+    // Set before the file is first read: the locks taken are then never given back until
+    // the connection closes, and a WAL index would live in this process' memory alone.
+    execute(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE"));
+    // A desk that holds the file keeps it: waiting long for it is no use.
+    execute(QStringLiteral("PRAGMA busy_timeout=1000"));
+    QSqlQuery q(handle());
+    // A rollback journal works over a share; an exclusive transaction takes the write lock at
+    // once, and the locking mode keeps it.
+    for (const char* sql : {"PRAGMA journal_mode=DELETE", "BEGIN EXCLUSIVE", "COMMIT"}) {
+        if (q.exec(QLatin1String(sql))) {
+            if (q.next() &&
+                q.value(0).toString().compare(QLatin1String("delete"), Qt::CaseInsensitive) != 0)
+                throw DbError(
+                    QStringLiteral("无法改变数据库文件的日志模式: %1").arg(q.value(0).toString()));
+            continue;
+        }
+        const int code = q.lastError().nativeErrorCode().toInt() & 0xFF;
+        constexpr int kBusy = 5, kLocked = 6;
+        if (code == kBusy || code == kLocked)
+            throw DbError(openElsewhereMessage(path));
+        throw DbError(errorText(q.lastError()));
+    }
+    execute(QStringLiteral("PRAGMA busy_timeout=10000"));
+    holdsFileAlone_ = true;
 }
 
 bool Database::open(const QString& kind, const QString& connectionString, QString* error,

@@ -73,8 +73,16 @@ public:
     // error, never created. Returns false with *error filled on failure.
     bool open(const QString& kind, const QString& connectionString, QString* error,
               const QString& workDir = {}, int connectTimeoutSeconds = 0);
-    // Opens an SQLite file directly (creating it when create is true).
+    // Opens an SQLite file directly (creating it when create is true). A file in a folder on
+    // a network filesystem (FileSystemKind) opens for this connection alone: a rollback
+    // journal instead of WAL, whose index lives in one machine's shared memory, and the file
+    // locked for as long as the connection is open, so that a second desk is refused with
+    // openElsewhereMessage() instead of corrupting it.
     bool openSqlite(const QString& path, bool create, QString* error);
+    static QString openElsewhereMessage(const QString& path);
+    // Whether this connection holds its SQLite file alone (on a shared folder): no other
+    // connection, in this process or another, can read it while it is open.
+    bool holdsFileAlone() const { return holdsFileAlone_; }
     // Opens a second connection to the same database as other (same driver and settings),
     // e.g. for a long read that must not be disturbed by the statements of the first.
     bool openCopyOf(const Database& other, QString* error);
@@ -140,11 +148,14 @@ private:
     void setUpSession() const;
     // The per-connection settings of an SQLite file.
     bool setUpSqlite(QString* error) const;
+    // Takes the file's lock for the whole connection; throws DbError when another desk has it.
+    void claimFileAlone(const QString& path);
     [[noreturn]] void throwLost(const QSqlError& error, bool inTransaction) const;
 
     QString name_;
     DbEngine engine_ = DbEngine::None;
     bool deskTimeouts_ = false; // the statement timeout applies (not to long-read copies)
+    bool holdsFileAlone_ = false;
     mutable int transactionDepth_ = 0;
 };
 

@@ -140,15 +140,32 @@ class SheetImport::Run
 public:
     Run(const SheetImport& import, const SpreadsheetReader& sheet, bool autoNumber,
         const Progress& progress, Result& result)
-        : db_(connectionName()), layout_(import.layout_), sheet_(sheet), autoNumber_(autoNumber),
-          progress_(progress), interval_(import.progressInterval_), result_(result),
-          key_(layout_.keyColumn), keyColumn_(layout_.columns.at(key_))
+        : own_(connectionName()), borrowed_(import.db_.holdsFileAlone()),
+          db_(borrowed_ ? import.db_ : own_), layout_(import.layout_), sheet_(sheet),
+          autoNumber_(autoNumber), progress_(progress), interval_(import.progressInterval_),
+          result_(result), key_(layout_.keyColumn), keyColumn_(layout_.columns.at(key_))
     {
+        // A library file held by this desk alone (on a shared folder) has no second
+        // connection: the import then works on the desk's own, in the desk's thread.
         QString error;
-        if (!db_.openCopyOf(import.db_.connectionName(), import.db_.engine(), &error))
+        if (!borrowed_ && !own_.openCopyOf(import.db_.connectionName(), import.db_.engine(), &error))
             throw DbError(error);
         sinceProgress_.start();
     }
+    ~Run()
+    {
+        if (!borrowed_)
+            return; // closing the connection of its own ends the staging and drops its table
+        try {
+            if (stagingOpen_)
+                db_.execute(QStringLiteral("rollback"));
+            db_.execute(QStringLiteral("drop table if exists temp.%1").arg(stagingTable()));
+        } catch (const DbError&) {
+            // the staging table is the connection's own; it goes when the desk closes
+        }
+    }
+    Run(const Run&) = delete;
+    Run& operator=(const Run&) = delete;
 
     void stage();
     void write();
@@ -175,7 +192,9 @@ private:
     QString stagingTable() const;
     QString allColumns() const;
 
-    Database db_;
+    Database own_;
+    const bool borrowed_;
+    const Database& db_;
     const ImportLayout& layout_;
     const SpreadsheetReader& sheet_;
     const bool autoNumber_;
@@ -352,6 +371,7 @@ void SheetImport::Run::stage()
         // Untyped columns keep each value as bound; the copy into the table then converts
         // it as a direct insert would. The staging is one transaction that writes only the
         // connection's own temporary file: the library stays open to the other desks.
+        db_.execute(QStringLiteral("drop table if exists temp.%1").arg(stagingTable()));
         db_.execute(QStringLiteral("create temp table %1 (seq integer primary key, %2)")
                         .arg(stagingTable(), allColumns()));
         db_.execute(QStringLiteral("begin deferred"));

@@ -175,12 +175,15 @@ BackUpAccessRules::Result BackUpAccessRules::backup(const QString& folderText) c
     };
 
     {
+        // A file held alone (on a shared folder) is read by its own connection: no other
+        // can, and no other desk writes to it meanwhile.
         Database copy(QStringLiteral("tushu-backup-") + QUuid::createUuid().toString());
         QString error;
-        if (!copy.openCopyOf(db_, &error))
+        if (!db_.holdsFileAlone() && !copy.openCopyOf(db_, &error))
             return fail(error);
         try {
-            copy.execute(QStringLiteral("VACUUM INTO ?"), {temporary});
+            (db_.holdsFileAlone() ? db_ : copy)
+                .execute(QStringLiteral("VACUUM INTO ?"), {temporary});
         } catch (const DbError& e) {
             return fail(e.message());
         }

@@ -85,6 +85,8 @@ bool canAggregateApart(const Database& db)
 {
     if (db.engine() != DbEngine::SQLite)
         return true;
+    if (db.holdsFileAlone()) // no second connection can read it
+        return false;
     const QString name = db.handle().databaseName();
     return !name.isEmpty() && name != QLatin1String(":memory:") &&
            !name.startsWith(QLatin1String("file::memory:"));

@@ -5,6 +5,7 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QGridLayout>
@@ -255,6 +256,16 @@ SheetImport::Result SheetImportForm::runImport(const SpreadsheetReader& sheet)
     import.setProgressInterval(kEventInterval);
     const bool autoNumber = autoNumberCheck_->isChecked();
     SheetImport::Result result;
+    if (Database::shared().holdsFileAlone()) {
+        // A file on a shared folder has one connection, usable in this thread alone; no
+        // other desk can be held up by it.
+        return import.run(sheet, autoNumber, [&](SheetImport::Phase phase, int row) {
+            progressBar_->setValue(phase == SheetImport::Phase::Checking ? row / 2
+                                                                         : (rows + row) / 2);
+            QCoreApplication::processEvents();
+            return !stopRequested_.load();
+        });
+    }
     QEventLoop loop;
     std::unique_ptr<QThread> worker(QThread::create([&] {
         result = import.run(sheet, autoNumber, [&](SheetImport::Phase phase, int row) {

@@ -4,6 +4,7 @@
 #include "../common/TestMain.h"
 #include "catalogue/BookImport.h"
 #include "catalogue/InExcelDataUt.h"
+#include "data/FileSystemKind.h"
 #include "data/LoginState.h"
 #include "data/SpreadsheetReader.h"
 
@@ -230,13 +231,21 @@ private slots:
         QTest::addColumn<int>("engine");
         QTest::addColumn<bool>("cancel");
         QTest::addColumn<bool>("whileWriting");
+        // A file on a shared folder is held by the desk alone: the import borrows its
+        // connection, and must leave it as it found it.
+        QTest::addColumn<bool>("sharedFolder");
         for (int engine : {int(TestLibrary::SQLite), int(TestLibrary::PostgreSQL)}) {
             const char* name = engine == TestLibrary::SQLite ? "sqlite" : "postgresql";
-            for (bool cancel : {true, false})
-                for (bool writing : {false, true})
-                    QTest::addRow("%s %s %s", name, cancel ? "cancel" : "failure",
-                                  writing ? "while writing" : "while checking")
-                        << engine << cancel << writing;
+            for (bool shared : {false, true}) {
+                if (shared && engine != TestLibrary::SQLite)
+                    continue;
+                for (bool cancel : {true, false})
+                    for (bool writing : {false, true})
+                        QTest::addRow("%s%s %s %s", name, shared ? " shared folder" : "",
+                                      cancel ? "cancel" : "failure",
+                                      writing ? "while writing" : "while checking")
+                            << engine << cancel << writing << shared;
+            }
         }
     }
     void stoppedImportLeavesNothing()
@@ -244,9 +253,19 @@ private slots:
         QFETCH(int, engine);
         QFETCH(bool, cancel);
         QFETCH(bool, whileWriting);
+        QFETCH(bool, sharedFolder);
         TUSHU_REQUIRE_ENGINE(engine);
         TestLibrary lib{TestLibrary::Engine(engine)};
         QVERIFY2(lib.ok(), qPrintable(lib.error()));
+        if (sharedFolder) {
+            const QString file = QDir(lib.dir()).absoluteFilePath(QStringLiteral("book.mdb"));
+            FileSystemKind::setCheck([](const QString&) { return true; });
+            QString error;
+            const bool reopened = lib.db().openSqlite(file, false, &error);
+            FileSystemKind::setCheck({});
+            QVERIFY2(reopened, qPrintable(error));
+            QVERIFY(lib.db().holdsFileAlone());
+        }
         QList<QVariantList> rows{titleRow()};
         for (int i = 0; i < 1500; ++i)
             rows << book(QStringLiteral("N%1").arg(i), QStringLiteral("书%1").arg(i));
@@ -275,6 +294,11 @@ private slots:
         QVERIFY(!stopped.outcomeUnknown);
         QCOMPARE(stopped.imported, 0);
         QCOMPARE(bookCount(lib.db()), 0);
+        if (sharedFolder) // nothing of the import stays on the desk's connection
+            QCOMPARE(lib.db()
+                         .scalar(QStringLiteral("select count(*) from sqlite_temp_master"))
+                         .toInt(),
+                     0);
 
         const SheetImport::Result again = import.run(*sheet, false);
         QVERIFY2(again.stored(), qPrintable(again.error));

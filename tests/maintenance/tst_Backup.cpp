@@ -1,6 +1,7 @@
 #include "../common/RecordingMessenger.h"
 #include "../common/TestLibrary.h"
 #include "../common/TestMain.h"
+#include "data/FileSystemKind.h"
 #include "maintenance/BackUpAccessRules.h"
 #include "maintenance/BackUpAccessUt.h"
 #include "widgets/DataGrid.h"
@@ -246,6 +247,29 @@ private slots:
         QVERIFY2(r.ok, qPrintable(r.message));
         QCOMPARE(entries(target.path()), QStringList{QStringLiteral("book.mdb")});
         QCOMPARE(Snapshot(old).count("读者库"), 3);
+    }
+
+    // A library on a shared folder is held by its one connection: the snapshot is read through
+    // it, and it goes on working afterwards.
+    void libraryHeldAloneIsBackedUpThroughItsConnection()
+    {
+        TestLibrary lib;
+        QVERIFY2(lib.ok(), qPrintable(lib.error()));
+        addReaders(lib.db(), 1, 4);
+        const QString file = QDir(lib.dir()).absoluteFilePath(QStringLiteral("book.mdb"));
+        lib.db().close();
+        FileSystemKind::setCheck([](const QString&) { return true; });
+        QString error;
+        const bool opened = lib.db().openSqlite(file, false, &error);
+        FileSystemKind::setCheck({});
+        QVERIFY2(opened, qPrintable(error));
+        QVERIFY(lib.db().holdsFileAlone());
+        QTemporaryDir target;
+        const BackUpAccessRules::Result r = BackUpAccessRules(lib.db()).backup(target.path());
+        QVERIFY2(r.ok, qPrintable(r.message));
+        QCOMPARE(Snapshot(r.file).count("读者库"), 4);
+        addReaders(lib.db(), 5, 1);
+        QCOMPARE(lib.db().scalar(QStringLiteral("select count(*) from 读者库")).toInt(), 5);
     }
 
     // A folder the backup cannot write into: an error of its own, the old backup intact,

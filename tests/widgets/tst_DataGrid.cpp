@@ -1,5 +1,6 @@
 #include "../common/TestLibrary.h"
 #include "../common/TestMain.h"
+#include "data/FileSystemKind.h"
 #include "widgets/BarChart.h"
 #include "widgets/DataGrid.h"
 
@@ -7,6 +8,7 @@
 #include <QBarSeries>
 #include <QBarSet>
 #include <QChart>
+#include <QDir>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -262,6 +264,30 @@ private slots:
         QCOMPARE(grid.rowCount(), 2);
         grid.setFilter(QStringLiteral("金额"), QStringLiteral("0.5"));
         QCOMPARE(grid.rowCount(), 1);
+    }
+
+    // A shown grid on a library held by one connection (a shared folder) counts its footers
+    // on that connection: no second one could read the file.
+    void footersOfALibraryHeldAlone()
+    {
+        TestLibrary lib(TestLibrary::SQLite, true, false);
+        QVERIFY2(lib.ok(), qPrintable(lib.error()));
+        const int readers = lib.db().scalar(QStringLiteral("select count(*) from 读者库")).toInt();
+        const QString file = QDir(lib.dir()).absoluteFilePath(QStringLiteral("book.mdb"));
+        lib.db().close();
+        FileSystemKind::setCheck([](const QString&) { return true; });
+        QString error;
+        const bool opened = lib.db().openSqlite(file, false, &error);
+        FileSystemKind::setCheck({});
+        QVERIFY2(opened, qPrintable(error));
+        DataGrid grid;
+        grid.addFooterCount(QStringLiteral("读者编号"));
+        grid.resize(800, 400);
+        grid.show();
+        grid.setQuery(lib.db(), QStringLiteral("select * from 读者库"));
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        // Counted on a second connection, it would find the file locked and show nothing.
+        QCOMPARE(grid.footerText(QStringLiteral("读者编号")), QString::number(readers));
     }
 
     // Footer sums of money are exact: 0.1 + 0.2 is 0.3, whether the database sums the
