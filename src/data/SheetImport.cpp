@@ -148,7 +148,8 @@ public:
         // A library file held by this desk alone (on a shared folder) has no second
         // connection: the import then works on the desk's own, in the desk's thread.
         QString error;
-        if (!borrowed_ && !own_.openCopyOf(import.db_.connectionName(), import.db_.engine(), &error))
+        if (!borrowed_ &&
+            !own_.openCopyOf(import.db_.connectionName(), import.db_.engine(), &error))
             throw DbError(error);
         sinceProgress_.start();
     }

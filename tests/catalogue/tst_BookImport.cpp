@@ -295,10 +295,9 @@ private slots:
         QCOMPARE(stopped.imported, 0);
         QCOMPARE(bookCount(lib.db()), 0);
         if (sharedFolder) // nothing of the import stays on the desk's connection
-            QCOMPARE(lib.db()
-                         .scalar(QStringLiteral("select count(*) from sqlite_temp_master"))
-                         .toInt(),
-                     0);
+            QCOMPARE(
+                lib.db().scalar(QStringLiteral("select count(*) from sqlite_temp_master")).toInt(),
+                0);
 
         const SheetImport::Result again = import.run(*sheet, false);
         QVERIFY2(again.stored(), qPrintable(again.error));
