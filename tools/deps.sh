@@ -11,6 +11,7 @@ PACKAGES=(
   postgresql libpq-dev
   poppler-utils xdg-utils
   clang libclang-rt-14-dev
+  libyaz-dev yaz
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
