@@ -356,6 +356,10 @@ QString checkIso2709(const QByteArray& record)
     if (!indicators || !codeLength || !base || !lengthDigits || !startDigits || !implementation ||
         *lengthDigits == 0 || *startDigits == 0 || *codeLength == 0)
         return QStringLiteral("记录头标不是有效的ISO 2709头标");
+    // Both formats use two indicators and two-character subfield identifiers; YAZ reads
+    // past the end of its copy of a subfield for other lengths.
+    if (*indicators != 2 || *codeLength != 2)
+        return QStringLiteral("记录头标中的指示符长度或子字段标识符长度不是2");
     if (*base < kLeaderLength + 1 || *base > size - 1 || record[*base - 1] != kFieldTerminator)
         return QStringLiteral("数据基地址%1不在记录内或目次没有以字段结束符结尾").arg(*base);
     const int entry = 3 + *lengthDigits + *startDigits + *implementation;

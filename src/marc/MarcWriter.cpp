@@ -19,9 +19,9 @@ QList<std::pair<QString, Place>> places(MarcFormat format)
         if (rule.format != format || rule.value == MarcValue::Count ||
             rule.value == MarcValue::CallClass || rule.value == MarcValue::CallSerial)
             continue;
-        for (const QString& source : rule.sources)
-            if (source.size() == 5)
-                out.push_back({rule.column, {source.left(3), source.at(4)}});
+        const QString& source = rule.sources.first();
+        if (source.size() == 5)
+            out.push_back({rule.column, {source.left(3), source.at(4)}});
     }
     return out;
 }
@@ -87,8 +87,8 @@ MarcRecord MarcWriter::record(const MarcColumns& book) const
             f.subfields.push_back({QLatin1Char('e'), QStringLiteral("translator")});
     }
     // One holdings field per copy on the shelf (at least one), the first with the barcode.
-    bool ok = false;
-    const int copies = std::max(1, book.value(QStringLiteral("数量")).toInt(&ok));
+    fieldFor(holdings);
+    const int copies = std::max(1, book.value(QStringLiteral("数量")).toInt());
     for (MarcField& f : r.fields) {
         if (f.tag != holdings)
             continue;

@@ -275,6 +275,7 @@ private slots:
         QTest::newRow("directory not whole entries") << 7 << QStringLiteral("目次");
         QTest::newRow("leader lengths not digits") << 8 << QStringLiteral("头标");
         QTest::newRow("directory entry not digits") << 9 << QStringLiteral("不是数字");
+        QTest::newRow("subfield identifier length not 2") << 10 << QStringLiteral("标识符长度");
     }
     void hostileRecordsAreRefused()
     {
@@ -317,6 +318,9 @@ private slots:
             break;
         case 9:
             bad[24 + 4] = 'z';
+            break;
+        case 10: // YAZ would read past each subfield
+            bad[11] = '7';
             break;
         }
         const std::vector<MarcEntry> entries = readAll(good + bad + good);
