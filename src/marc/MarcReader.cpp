@@ -119,6 +119,32 @@ QString parseMarcXml(const char* xml, size_t size, MarcRecord* record)
     return {};
 }
 
+bool isElement(const xmlNode* n, const char* name)
+{
+    return n->type == XML_ELEMENT_NODE && xmlStrcmp(n->name, BAD_CAST name) == 0;
+}
+
+const QString kIdentifierLengths = QStringLiteral("记录头标中的指示符长度或子字段标识符长度不是2");
+
+// YAZ takes the indicator and subfield identifier lengths of a MARCXML record from its
+// leader too, and reads past its subfields when they are not 2.
+QString checkXmlLeader(const xmlNode* record)
+{
+    for (const xmlNode* n = record->children; n; n = n->next) {
+        if (!isElement(n, "leader"))
+            continue;
+        xmlChar* content = xmlNodeGetContent(n);
+        const QByteArray leader(reinterpret_cast<const char*>(content));
+        xmlFree(content);
+        if (leader.size() != kLeaderLength)
+            return QStringLiteral("记录头标不是24个字符");
+        if (leader[10] != '2' || leader[11] != '2')
+            return kIdentifierLengths;
+        return {};
+    }
+    return {};
+}
+
 // YAZ's record handle, its output buffer and its character converter, for one file.
 class YazDecoder
 {
@@ -152,6 +178,8 @@ public:
     // Reads a MARCXML record element (already Unicode).
     QString decodeXml(const xmlNode* node, MarcRecord* record)
     {
+        if (const QString refusal = checkXmlLeader(node); !refusal.isEmpty())
+            return refusal;
         yaz_marc_iconv(mt_, nullptr);
         if (yaz_marc_read_xml(mt_, node) != 0)
             return QStringLiteral("MARCXML记录的结构无法读出");
@@ -276,11 +304,6 @@ bool readIso2709(const QByteArray& data, const MarcReadOptions& options,
     }
 }
 
-bool isElement(const xmlNode* n, const char* name)
-{
-    return n->type == XML_ELEMENT_NODE && xmlStrcmp(n->name, BAD_CAST name) == 0;
-}
-
 bool readMarcXml(const QByteArray& data, const MarcReadOptions& options,
                  const std::function<void(MarcEntry&&)>& each, QString* error)
 {
@@ -359,7 +382,7 @@ QString checkIso2709(const QByteArray& record)
     // Both formats use two indicators and two-character subfield identifiers; YAZ reads
     // past the end of its copy of a subfield for other lengths.
     if (*indicators != 2 || *codeLength != 2)
-        return QStringLiteral("记录头标中的指示符长度或子字段标识符长度不是2");
+        return kIdentifierLengths;
     if (*base < kLeaderLength + 1 || *base > size - 1 || record[*base - 1] != kFieldTerminator)
         return QStringLiteral("数据基地址%1不在记录内或目次没有以字段结束符结尾").arg(*base);
     const int entry = 3 + *lengthDigits + *startDigits + *implementation;

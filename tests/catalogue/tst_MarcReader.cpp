@@ -3,6 +3,7 @@
 #include "marc/MarcMapping.h"
 #include "marc/MarcReader.h"
 
+#include <QDir>
 #include <QTest>
 
 namespace {
@@ -331,6 +332,31 @@ private slots:
             QVERIFY2(entries[i].read(), qPrintable(entries[i].refusal));
             QCOMPARE(entries[i].record.control(QStringLiteral("001")), QStringLiteral("ok-1"));
             QCOMPARE(entries[i].number, i + 1);
+        }
+    }
+
+    // The inputs the fuzz target once stopped on, and its seeds (tests/data/fuzz/marc): each
+    // file is read or refused with a message, each record read or refused with one.
+    void fuzzFindingsReadOrSayWhy()
+    {
+        const QDir findings(QFINDTESTDATA("data/fuzz/marc"));
+        QVERIFY(findings.exists());
+        const QFileInfoList files = findings.entryInfoList(QDir::Files);
+        QVERIFY(!files.isEmpty());
+        for (const QFileInfo& file : files) {
+            QString error;
+            int refused = 0;
+            const bool ok = MarcReader::forEachInFile(
+                file.filePath(), {},
+                [&](MarcEntry&& e) {
+                    if (!e.read())
+                        ++refused;
+                    QVERIFY(e.read() || !e.refusal.isEmpty());
+                },
+                &error);
+            QVERIFY2(ok || !error.isEmpty(), qPrintable(file.fileName()));
+            if (file.fileName().contains(QLatin1String("identifier-length")))
+                QCOMPARE(refused, 1);
         }
     }
 
