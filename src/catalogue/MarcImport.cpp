@@ -165,19 +165,27 @@ void MarcImport::fillComputed()
 
 void MarcImport::markHeld()
 {
-    QStringList numbers, isbns;
+    QStringList numbers;
+    QSet<QString> isbns;
     for (const MarcImportRecord& r : records_) {
         if (!r.refusal.isEmpty())
             continue;
         if (const QString n = r.columns.value(k编号); !n.isEmpty())
             numbers << n;
         if (const QString i = r.columns.value(kIsbn); !i.isEmpty())
-            isbns << i << MarcMapping::isbnKey(i);
+            isbns.insert(MarcMapping::isbnKey(i));
     }
     const QSet<QString> heldNumbers = held(db_, k编号, numbers);
+    // isbn carries no index and is written in several ways ("7-115-...", "7115..."): one
+    // pass over the library's ISBNs, not a scan per slice of the file's.
     QSet<QString> heldIsbns;
-    for (const QString& i : held(db_, kIsbn, isbns))
-        heldIsbns.insert(MarcMapping::isbnKey(i));
+    if (!isbns.isEmpty()) {
+        QSqlQuery q = db_.query(QStringLiteral("select isbn from 图书 where isbn <> ''"));
+        while (q.next())
+            if (const QString key = MarcMapping::isbnKey(q.value(0).toString());
+                isbns.contains(key))
+                heldIsbns.insert(key);
+    }
     for (MarcImportRecord& r : records_) {
         r.numberHeld = heldNumbers.contains(r.columns.value(k编号));
         const QString isbn = r.columns.value(kIsbn);
