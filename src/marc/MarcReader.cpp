@@ -81,7 +81,12 @@ const char* yazCharset(MarcEncoding e)
 // Composed, as the desk types and searches it: MARC-8 gives "e" and a combining accent.
 QString text(QXmlStreamReader& r)
 {
-    return r.readElementText().normalized(QString::NormalizationForm_C);
+    QString t = r.readElementText();
+    // Only text with combining marks can change; most has none, and composing costs.
+    for (const QChar c : t)
+        if (c.unicode() >= 0x0300 && c.combiningClass() != 0)
+            return t.normalized(QString::NormalizationForm_C);
+    return t;
 }
 
 // The MARCXML that YAZ writes, read into a record.
