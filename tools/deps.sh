@@ -13,6 +13,7 @@ PACKAGES=(
   clang libclang-rt-14-dev
   qt6-httpserver-dev qt6-websockets-dev libkainjow-mustache-dev
   chromium chromium-driver python3-selenium
+  libyaz-dev yaz
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -12,7 +12,7 @@ seconds=${1:-60}
 build=build-fuzz
 lock=${TUSHU_BUILD_LOCK-/tmp/tushu-build.lock}
 locked() { if [ -n "$lock" ]; then flock -o "$lock" "$@"; else "$@"; fi; }
-targets=(settings xlsx xls csv catalogue)
+targets=(settings xlsx xls csv catalogue marc)
 
 gen=()
 command -v ninja >/dev/null && gen=(-G Ninja)

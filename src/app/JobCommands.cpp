@@ -1,6 +1,7 @@
 #include "JobCommands.h"
 
 #include "CommandOutput.h"
+#include "catalogue/MarcImport.h"
 #include "circulation/LoanQueries.h"
 #include "data/Clock.h"
 #include "data/LibraryDir.h"
@@ -27,6 +28,23 @@ int runImportCommand(const QString& dir, const QString& file, const ImportLayout
         CommandOutput::line(stderr, QStringLiteral("行 %1: %2").arg(it.key()).arg(it.value()));
     if (result.outcomeUnknown)
         return JobExit::OutcomeUnknown;
+    return result.failed.isEmpty() ? JobExit::Done : JobExit::RowsRefused;
+}
+
+int runMarcImportCommand(const QString& dir, const QString& file)
+{
+    LibraryDir library(dir);
+    if (!library.open())
+        return fail(library.error());
+    MarcImport import(library.db(), MarcImportOptions{});
+    QString error;
+    if (!import.load(file, &error))
+        return fail(error);
+    const MarcImport::Result result = import.run();
+    if (!result.import.error.isEmpty())
+        return fail(result.import.error + QStringLiteral("\n导入已中止,没有导入任何数据."));
+    for (auto it = result.failed.cbegin(); it != result.failed.cend(); ++it)
+        CommandOutput::line(stderr, QStringLiteral("记录 %1: %2").arg(it.key()).arg(it.value()));
     return result.failed.isEmpty() ? JobExit::Done : JobExit::RowsRefused;
 }
 

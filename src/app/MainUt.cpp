@@ -168,6 +168,7 @@ void TMainFm::buildMenus()
           {"打印机", "printerAction", {}, &E::choosePrinter},
           {"Pos小票打印机", "posPrinterAction", PosPrinter},
           {"Excel导入图书数据", "importBooksAction", ImportBooks},
+          {"MARC数据导入", "importMarcAction", ImportMarc},
           {"Excel导入读者数据", "importReadersAction", ImportReaders}});
 
     menu("帮助", "helpMenu",

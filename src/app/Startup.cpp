@@ -42,13 +42,17 @@ const char* const kUsage =
     "      从 Excel 文件 (.xlsx, .xls 或 .csv) 导入图书, 和Excel导入界面一样.\n"
     "  tushu --dir DIR --import-readers 文件\n"
     "      从 Excel 文件 (.xlsx, .xls 或 .csv) 导入读者, 和读者资料Excel导入界面一样.\n"
+    "  tushu --dir DIR --import-marc 文件\n"
+    "      从 MARC 文件 (ISO 2709 或 MARCXML, CNMARC 或 MARC21) 导入图书, 和MARC数据导入界面\n"
+    "      一样; 编号取馆藏字段中的条形码, 记录未注明编码时按 GBK 读.\n"
     "  tushu --dir DIR --overdue 文件.xlsx\n"
     "      把逾期未还记录 (今天及以前应还而未还的借阅) 导出到 Excel 文件.\n"
     "  tushu --help\n"
     "      显示本说明.\n"
     "\n"
-    "--import-books、--import-readers 和 --overdue 成功时不输出任何内容. 失败时都在\n"
-    "标准错误输出中说明原因; 导入失败的行逐行列出: 行 N: 原因 (N 是 Excel 的行号).\n"
+    "--import-books、--import-readers、--import-marc 和 --overdue 成功时不输出任何内容.\n"
+    "失败时都在标准错误输出中说明原因; 导入失败的行逐行列出: 行 N: 原因 (N 是 Excel 的行号);\n"
+    "导入失败的 MARC 记录列为: 记录 N: 原因 (N 是记录在文件中的序号).\n"
     "退出码: 0 完成; 1 失败, 什么也没有做; 2 命令行参数有误;\n"
     "        3 导入时有些行失败 (已列出), 其余的行已经导入.\n";
 
@@ -77,6 +81,8 @@ const Job kJobs[] = {
      [](const Startup::Options& o) {
          return runImportCommand(o.dir, o.importReadersFile, ReaderImport::layout());
      }},
+    {"--import-marc", &Startup::Options::importMarcFile,
+     [](const Startup::Options& o) { return runMarcImportCommand(o.dir, o.importMarcFile); }},
     {"--overdue", &Startup::Options::overdueFile,
      [](const Startup::Options& o) { return runOverdueCommand(o.dir, o.overdueFile); }},
 };

@@ -13,9 +13,10 @@ struct Options
     QString server;      // --server: connection string of a PostgreSQL database for --init
     QString exportTable; // --export TABLE FILE
     QString exportFile;
-    QString backupFolder; // --backup FOLDER
+    QString backupFolder;      // --backup FOLDER
     QString importBooksFile;   // --import-books FILE
     QString importReadersFile; // --import-readers FILE
+    QString importMarcFile;    // --import-marc FILE
     QString overdueFile;       // --overdue FILE.xlsx
     bool help = false;         // --help
     QString error;             // a command line that cannot be used

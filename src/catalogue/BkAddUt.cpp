@@ -1,4 +1,5 @@
 #include "BkAddUt.h"
+#include "CopyCatalogueUt.h"
 #include "MyNetTmUt.h"
 
 #include "BookLabel.h"
@@ -78,6 +79,10 @@ TBkAddFm::TBkAddFm(QWidget* parent) : QWidget(parent)
     // The command that opens the online lookup is hidden in the standard layout.
     onlineLookupButton_->setVisible(false);
     connect(onlineLookupButton_, &QPushButton::clicked, this, &TBkAddFm::openOnlineLookup);
+    copyCatalogueButton_ =
+        named(new QPushButton(QStringLiteral("联机编目")), "copyCatalogueButton");
+    copyCatalogueButton_->setAccessibleName(copyCatalogueButton_->text());
+    connect(copyCatalogueButton_, &QPushButton::clicked, this, &TBkAddFm::openCopyCatalogue);
     publisherCombo_ = editableList("publisherCombo");
     categoryCombo_ = editableList("categoryCombo");
     secondCategoryCombo_ = editableList("secondCategoryCombo");
@@ -130,6 +135,7 @@ TBkAddFm::TBkAddFm(QWidget* parent) : QWidget(parent)
     barcodeLayout->setContentsMargins(0, 0, 0, 0);
     barcodeLayout->addWidget(barcodeEdit_);
     barcodeLayout->addWidget(onlineLookupButton_);
+    barcodeLayout->addWidget(copyCatalogueButton_);
 
     add(caption(QStringLiteral("图书编号"), bookNumberEdit_, true), bookNumberEdit_);
     add(caption(QStringLiteral("书名"), titleEdit_, true), titleEdit_);
@@ -415,6 +421,20 @@ void TBkAddFm::openOnlineLookup()
         onlineLookup_ = new TMyNetTmFm(this);
     onlineLookup_->show();
     onlineLookup_->raise();
+}
+
+void TBkAddFm::openCopyCatalogue()
+{
+    if (!copyCatalogue_)
+        copyCatalogue_ =
+            new TCopyCatalogueFm([this](const MarcColumns& found) { setFromCopy(found); }, this);
+    copyCatalogue_->show();
+    copyCatalogue_->raise();
+}
+
+void TBkAddFm::setFromCopy(const MarcColumns& found)
+{
+    setRecord(CopyCatalogue::fill(record(), found));
 }
 
 void TBkAddFm::setFromLookup(const QString& title, const QString& classNumber,

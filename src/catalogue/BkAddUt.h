@@ -2,6 +2,7 @@
 #pragma once
 
 #include "BookEntry.h"
+#include "marc/MarcMapping.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -34,6 +35,10 @@ public:
     // What the online lookup found; the title recomputes the pinyin initials.
     void setFromLookup(const QString& title, const QString& classNumber, const QString& author,
                        const QString& publisher, const QString& barcode, const QString& summary);
+    // "联机编目": opens copy cataloguing beside this screen, or brings it forward.
+    void openCopyCatalogue();
+    // What copy cataloguing found: the fields the record gives, the others kept.
+    void setFromCopy(const MarcColumns& found);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -58,6 +63,8 @@ private:
     QLineEdit* barcodeEdit_;
     QPushButton* onlineLookupButton_;
     QPointer<QWidget> onlineLookup_;
+    QPushButton* copyCatalogueButton_;
+    QPointer<QWidget> copyCatalogue_;
     QComboBox* publisherCombo_;
     QComboBox* categoryCombo_;
     QComboBox* secondCategoryCombo_;

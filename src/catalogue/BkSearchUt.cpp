@@ -2,6 +2,7 @@
 
 #include "BkEditUt.h"
 #include "BookLabel.h"
+#include "MarcExportUt.h"
 #include "report/ReportPreview.h"
 #include "widgets/DataGrid.h"
 #include "widgets/ScreenRegistry.h"
@@ -18,7 +19,15 @@ TBkSearchFm::TBkSearchFm(QWidget* parent) : CatalogueList(CatalogueTable::books(
     addBarcodeCommand();
     addCommand(QStringLiteral("打印标签"), "printLabelAction", [this] { printLabel(); });
     addExportCommand();
+    addCommand(QStringLiteral("MARC导出"), "marcExportAction", [this] { exportMarc(); });
     addCloseCommand();
+}
+
+void TBkSearchFm::exportMarc()
+{
+    TMarcExportFm dialog(statement(), grid()->currentValue(QStringLiteral("编号")).toString(),
+                         this);
+    dialog.exec();
 }
 
 void TBkSearchFm::firstShown()

@@ -11,6 +11,8 @@ public:
     explicit TBkSearchFm(QWidget* parent = nullptr);
     // "打印标签": the label of the current book.
     void printLabel();
+    // "MARC导出": the searched books or the current one as a MARC file.
+    void exportMarc();
 
 protected:
     QWidget* createEditScreen(const QString& number) override;

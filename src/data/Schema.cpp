@@ -138,6 +138,12 @@ QList<TableDef> buildTables()
     t << TableDef{QStringLiteral("盘点扫描"),
                   {col("id", T::AutoNumber), col("盘点", T::Integer), col("类别", T::Text),
                    col("编号", T::Text), col("扫描时间", T::DateTime)}};
+    // The Z39.50 and SRU targets of copy cataloguing (协议 "Z39.50" or "SRU", 记录格式
+    // "MARC21" or "CNMARC", 字符集 "UTF-8", "GBK" or "MARC-8" for records that do not say).
+    t << TableDef{QStringLiteral("联机编目目标"),
+                  {col("id", T::AutoNumber), col("名称", T::Text), col("主机", T::Text),
+                   col("端口", T::Integer, "210"), col("数据库", T::Text), col("协议", T::Text),
+                   col("记录格式", T::Text), col("字符集", T::Text)}};
     t << lookup("读者类别", {col("类别名", T::Text), col("借阅天数", T::Integer),
                              col("借阅数量限制", T::Integer), col("租金", T::Money, "0")});
     t << lookup("物品级别",
@@ -253,7 +259,7 @@ constexpr IndexDef kIndexes[] = {
 
 // What was added to the schema after libraries were first created: a library opened
 // without them gets them (Schema::addMissing).
-constexpr const char* kAddedTables[] = {"盘点", "盘点扫描"};
+constexpr const char* kAddedTables[] = {"盘点", "盘点扫描", "联机编目目标"};
 struct AddedColumn
 {
     const char* table;

@@ -47,4 +47,5 @@ inline const QString Reservations = QStringLiteral("reservations");
 inline const QString PosPrinter = QStringLiteral("posPrinter");
 inline const QString ImportBooks = QStringLiteral("importBooks");
 inline const QString ImportReaders = QStringLiteral("importReaders");
+inline const QString ImportMarc = QStringLiteral("importMarc"); // MARC数据导入
 } // namespace Command

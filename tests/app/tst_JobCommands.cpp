@@ -1,3 +1,4 @@
+#include "../common/MarcFixtures.h"
 #include "../common/SheetFixtures.h"
 #include "../common/TestLibrary.h"
 #include "../common/TestMain.h"
@@ -121,6 +122,8 @@ private slots:
             << QStringList{"--dir", "/d", "--import-books", "a.xlsx"} << QString();
         QTest::newRow("import readers first")
             << QStringList{"--import-readers", "a.xls", "--dir", "/d"} << QString();
+        QTest::newRow("import marc")
+            << QStringList{"--dir", "/d", "--import-marc", "a.mrc"} << QString();
         QTest::newRow("overdue") << QStringList{"--dir", "/d", "--overdue", "o.xlsx"} << QString();
         QTest::newRow("without dir")
             << QStringList{"--overdue", "o.xlsx"} << QStringLiteral("--overdue 需要 --dir.");
@@ -131,8 +134,8 @@ private slots:
                                   << QStringLiteral("--backup 和 --import-books 不能一起使用.");
         QTest::newRow("with init") << QStringList{"--init", "/n", "--overdue", "o.xlsx"}
                                    << QStringLiteral("--init 不能和 --dir、--export、--backup、"
-                                                     "--import-books、--import-readers 或 "
-                                                     "--overdue 一起使用.");
+                                                     "--import-books、--import-readers、"
+                                                     "--import-marc 或 --overdue 一起使用.");
     }
     void commandLine()
     {
@@ -146,8 +149,9 @@ private slots:
         QCOMPARE(r.exitCode, 0);
         QVERIFY(r.err.isEmpty());
         QCOMPARE(r.out, QString::fromUtf8(Startup::usage()));
-        for (const char* option : {"--dir", "--init", "--demo", "--server", "--export", "--backup",
-                                   "--import-books", "--import-readers", "--overdue", "--help"})
+        for (const char* option :
+             {"--dir", "--init", "--demo", "--server", "--export", "--backup", "--import-books",
+              "--import-readers", "--import-marc", "--overdue", "--help"})
             QVERIFY2(r.out.contains(QLatin1String(option)), option);
         // A command line that cannot be used shows the same text on standard error.
         const Run wrong = runTushu({QStringLiteral("--overdue"), QStringLiteral("o.xlsx")});
@@ -188,6 +192,48 @@ private slots:
         QCOMPARE(r.out, QString());
         QCOMPARE(r.exitCode, JobExit::Done);
         QCOMPARE(count(lib->db(), QStringLiteral("图书"), QStringLiteral("编号"), "CL-"), 4);
+    }
+
+    // A supplier's GBK shipment: every record in, silently; again: each refused record
+    // listed with its number in the file, exit 3; a file that is no MARC: exit 1.
+    void importMarc_data() { addEngines(); }
+    void importMarc()
+    {
+        QFETCH(int, engine);
+        TUSHU_REQUIRE_ENGINE(TestLibrary::Engine(engine));
+        auto lib = libraryWithSettings(engine);
+        QVERIFY2(lib->ok(), qPrintable(lib->error()));
+        QTemporaryDir files;
+        const QString path = files.filePath(QStringLiteral("shipment.mrc"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(MarcFixtures::iso2709(MarcFixtures::cnmarcShipment(), "gb18030"));
+        file.close();
+
+        Run r = runTushu({"--dir", lib->dir(), "--import-marc", path});
+        QCOMPARE(r.err, QString());
+        QCOMPARE(r.out, QString());
+        QCOMPARE(r.exitCode, JobExit::Done);
+        QCOMPARE(lib->db()
+                     .scalar(QStringLiteral("select 名称 from 图书 where 条形码 = ?"),
+                             {QStringLiteral("00012347")})
+                     .toString(),
+                 QStringLiteral("红楼梦"));
+
+        r = runTushu({"--dir", lib->dir(), "--import-marc", path});
+        QCOMPARE(r.err, lines({QStringLiteral("记录 1: 编号“00012345”在系统中已存在"),
+                               QStringLiteral("记录 2: 编号“00012347”在系统中已存在")}));
+        QCOMPARE(r.exitCode, JobExit::RowsRefused);
+        QCOMPARE(count(lib->db(), QStringLiteral("图书"), QStringLiteral("编号"), "000123"), 2);
+
+        const QString text = files.filePath(QStringLiteral("notes.txt"));
+        QFile notes(text);
+        QVERIFY(notes.open(QIODevice::WriteOnly));
+        notes.write("no MARC here\n");
+        notes.close();
+        r = runTushu({"--dir", lib->dir(), "--import-marc", text});
+        QCOMPARE(r.exitCode, JobExit::Failed);
+        QVERIFY(!r.err.isEmpty());
     }
 
     void importReaders_data() { addEngines(); }

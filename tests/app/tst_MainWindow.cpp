@@ -66,6 +66,7 @@ const QStringList& screenCommands()
                                          Reservations,
                                          PosPrinter,
                                          ImportBooks,
+                                         ImportMarc,
                                          ImportReaders};
     return commands;
 }
@@ -174,6 +175,7 @@ private slots:
                                       "打印机",
                                       "Pos小票打印机",
                                       "Excel导入图书数据",
+                                      "MARC数据导入",
                                       "Excel导入读者数据",
                                       "在线升级 (hidden)",
                                       "使用帮助",
