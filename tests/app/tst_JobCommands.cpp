@@ -126,6 +126,17 @@ private slots:
             << QStringList{"--overdue", "o.xlsx"} << QStringLiteral("--overdue 需要 --dir.");
         QTest::newRow("without file") << QStringList{"--dir", "/d", "--import-books"}
                                       << QStringLiteral("--import-books 需要一个参数.");
+        // A variable a scheduled job left unset gives an empty value: never the window.
+        for (const char* option :
+             {"--import-books", "--import-readers", "--overdue", "--backup", "--export", "--dir"})
+            QTest::addRow("empty %s", option)
+                << QStringList{"--dir", "/d", QString::fromLatin1(option), "", "x"}
+                << QStringLiteral("%1 的参数是空的.").arg(QLatin1String(option));
+        QTest::newRow("blank file") << QStringList{"--dir", "/d", "--import-books", " "}
+                                    << QStringLiteral("--import-books 的参数是空的.");
+        QTest::newRow("empty second export value")
+            << QStringList{"--dir", "/d", "--export", "图书", ""}
+            << QStringLiteral("--export 的参数是空的.");
         QTest::newRow("two jobs") << QStringList{"--dir", "/d",       "--import-books",
                                                  "a",     "--backup", "/b"}
                                   << QStringLiteral("--backup 和 --import-books 不能一起使用.");
@@ -154,6 +165,11 @@ private slots:
         QCOMPARE(wrong.exitCode, 2);
         QVERIFY(wrong.out.isEmpty());
         QCOMPARE(wrong.err, QStringLiteral("--overdue 需要 --dir.\n") + r.out);
+        // An empty job value exits 2 with the reason instead of opening the window.
+        const Run empty = runTushu({QStringLiteral("--dir"), QDir::tempPath(),
+                                    QStringLiteral("--import-books"), QString()});
+        QCOMPARE(empty.exitCode, 2);
+        QVERIFY(empty.err.startsWith(QStringLiteral("--import-books 的参数是空的.\n")));
     }
 
     void importBooks_data() { addEngines(); }
