@@ -66,13 +66,19 @@ InventoryRun ShelfInventory::start(const QString& place, const QString& operator
     InventoryRun run;
     run.place = place;
     run.started = Clock::now();
-    db_.transaction([&] {
-        db_.execute(
-            QStringLiteral("insert into 盘点 (存放位置, 开始时间, 管理员) values (?, ?, ?)"),
-            {place.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(place),
-             run.started, operatorName});
-        run.id = DbValue::toInt(db_.scalar(QStringLiteral("select max(id) from 盘点")));
-    });
+    // The id comes back from the insert itself: another desk starting an inventory at the
+    // same moment has its own.
+    const bool sqlServer = db_.engine() == DbEngine::SqlServer;
+    QSqlQuery q = db_.query(
+        QStringLiteral("insert into 盘点 (存放位置, 开始时间, 管理员) %1values (?, ?, ?)%2")
+            .arg(sqlServer ? QStringLiteral("output inserted.id ") : QString(),
+                 sqlServer ? QString() : QStringLiteral(" returning id")),
+        {place.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(place), run.started,
+         operatorName});
+    if (!q.next())
+        throw DbError(QStringLiteral("盘点没有保存."));
+    run.id = DbValue::toInt(q.value(0));
+    q.finish();
     return run;
 }
 

@@ -171,6 +171,32 @@ private slots:
                  QStringLiteral("2026-03-01"));
     }
 
+    // The inventory's id is the row its own insert made, even when a larger id is there
+    // already (a row stored with its id, as another desk's insert of the same moment).
+    void startTakesItsOwnId_data() { addEngines(); }
+    void startTakesItsOwnId()
+    {
+        QFETCH(int, engine);
+        TUSHU_REQUIRE_ENGINE(engine);
+        Shelf s(engine);
+        QVERIFY2(s.lib.ok(), qPrintable(s.lib.error()));
+        s.db().execute(QStringLiteral("insert into 盘点 (id, 存放位置, 开始时间, 管理员) values "
+                                      "(1000, ?, ?, ?)"),
+                       {QStringLiteral("二楼"), Fixture::fixedNow(), QStringLiteral("乙")});
+        const ShelfInventory rules(s.db());
+        const InventoryRun run = rules.start(QStringLiteral("一楼"), QStringLiteral("甲"));
+        QCOMPARE(s.db()
+                     .scalar(QStringLiteral("select 管理员 from 盘点 where id = ?"), {run.id})
+                     .toString(),
+                 QStringLiteral("甲"));
+        const InventoryRun second = rules.start(QString(), QStringLiteral("丙"));
+        QVERIFY(second.id != run.id);
+        QCOMPARE(s.db()
+                     .scalar(QStringLiteral("select 管理员 from 盘点 where id = ?"), {second.id})
+                     .toString(),
+                 QStringLiteral("丙"));
+    }
+
     // A scan in another inventory counts there, not here.
     void inventoriesApart_data() { addEngines(); }
     void inventoriesApart()
