@@ -41,8 +41,12 @@ public:
     // by its extension (.csv, .txt). Returns nullptr with *error filled for a file that is
     // no spreadsheet this program reads.
     static std::unique_ptr<SpreadsheetReader> forFile(const QString& path, QString* error);
-    // forFile() and open() in one step.
+    // forFile() and open() in one step. A file whose reading exhausts the memory is refused
+    // like a damaged one, with a message; it never ends the program.
     static std::unique_ptr<SpreadsheetReader> openFile(const QString& path, QString* error);
+    // reader.open() with an allocation failure turned into that refusal.
+    static bool openRefusingExhaustion(SpreadsheetReader& reader, const QString& path,
+                                       QString* error);
 
 protected:
     // Building the grid, for the readers. Cells may come in any order; empty texts are

@@ -158,3 +158,28 @@ bool SheetFixtures::writeWorkbook(const QString& path, const QList<QVariantList>
                       head + "<worksheet xmlns=\"" + main + "\"><sheetData>" + cells +
                           "</sheetData></worksheet>"}});
 }
+
+QByteArray SheetFixtures::hostileCompoundFile(int sectorShift)
+{
+    QByteArray file(2 << 20, '\0');
+    auto put32 = [&](qsizetype at, quint32 v) {
+        for (int i = 0; i < 4; ++i)
+            file[at + i] = char((v >> (8 * i)) & 0xFF);
+    };
+    file.replace(0, 8, QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8));
+    file[0x18] = 0x3E;
+    file[0x1A] = sectorShift >= 12 ? 4 : 3;
+    file[0x1C] = char(0xFE);
+    file[0x1D] = char(0xFF);
+    file[0x1E] = char(sectorShift);
+    file[0x20] = 6;
+    put32(0x2C, 0xFFFFFFFF); // allocation-table sectors: no end
+    put32(0x30, 1);          // the directory
+    put32(0x38, 4096);
+    put32(0x3C, 0xFFFFFFFE);
+    put32(0x44, 0); // the DIFAT chain starts at sector 0 ...
+    put32(0x48, 0xFFFFFFFF);
+    const qsizetype sector = qsizetype(1) << sectorShift;
+    put32(sector + sector - 4, 0); // ... whose next DIFAT sector is itself
+    return file;
+}

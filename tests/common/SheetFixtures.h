@@ -37,4 +37,7 @@ RawSheet readRawSheet(const QString& path);
 // holding exactly these digits, as a program that keeps long numbers writes them); a null
 // QVariant leaves the cell empty.
 bool writeWorkbook(const QString& path, const QList<QVariantList>& rows);
+// A 2 MiB compound file (.xls) whose header asks for sectors of 2^sectorShift bytes, an
+// allocation table without end and a DIFAT sector that points to itself.
+QByteArray hostileCompoundFile(int sectorShift);
 } // namespace SheetFixtures

@@ -526,6 +526,52 @@ private slots:
         QCOMPARE(r.rowCount(), 0);
     }
 
+    // Compound files whose header declares more than the file can hold (sectors of 64 KiB,
+    // an allocation table without end, a DIFAT chain pointing to itself) are refused at
+    // once with a message, before anything is allocated by those counts.
+    void hostileCompoundFilesAreRefused_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        for (int shift : {16, 15, 13, 12, 9})
+            QTest::addRow("sectors of 2^%d bytes", shift)
+                << SheetFixtures::hostileCompoundFile(shift);
+        // A count the file can hold, but the DIFAT chain that lists the table loops.
+        QByteArray looping = SheetFixtures::hostileCompoundFile(12);
+        looping[0x2C] = char(200);
+        looping[0x2D] = looping[0x2E] = looping[0x2F] = 0;
+        QTest::newRow("looping difat") << looping;
+    }
+    void hostileCompoundFilesAreRefused()
+    {
+        QFETCH(QByteArray, bytes);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("hostile.xls"));
+        QVERIFY(writeFile(path, bytes));
+        QString error;
+        QVERIFY(!SpreadsheetReader::openFile(path, &error));
+        QVERIFY2(error.contains(QDir::toNativeSeparators(path)), qPrintable(error));
+        QVERIFY2(error.contains(QStringLiteral("已损坏或不完整")), qPrintable(error));
+    }
+
+    // Whatever a reader runs out of memory on is a refused file with a message.
+    void exhaustedMemoryIsARefusal()
+    {
+        struct Exhausting : SpreadsheetReader
+        {
+            bool open(const QString&, QString*) override
+            {
+                setCell(1, 1, QStringLiteral("读到一半"));
+                throw std::bad_alloc();
+            }
+        } reader;
+        QString error;
+        QVERIFY(!SpreadsheetReader::openRefusingExhaustion(reader, QStringLiteral("/tmp/big.xlsx"),
+                                                           &error));
+        QVERIFY2(error.contains(QStringLiteral("big.xlsx")), qPrintable(error));
+        QVERIFY2(error.contains(QStringLiteral("内存")), qPrintable(error));
+        QCOMPARE(reader.rowCount(), 0);
+    }
+
     void missingFile()
     {
         QTemporaryDir dir;
