@@ -159,6 +159,14 @@ bool SpreadsheetReader::openRefusingExhaustion(SpreadsheetReader& reader, const 
     }
 }
 
+QString SheetLimits::cellTooLong(int row, int column)
+{
+    return QStringLiteral("第 %1 行第 %2 列的单元格超过 %3 个字符（Excel 单元格的上限）")
+        .arg(row)
+        .arg(column)
+        .arg(kMaxCellChars);
+}
+
 // ---------------------------------------------------------------------------------------
 // Text forms
 

@@ -93,14 +93,26 @@ public:
     bool open(const QString& path, QString* error) override;
 };
 
+// Fields separated by commas, quoted fields with doubled quotes, commas and line breaks
+// inside quotes.
 class CsvReader : public SpreadsheetReader
 {
 public:
     bool open(const QString& path, QString* error) override;
-    // Parses text already decoded: fields separated by commas, quoted fields with doubled
-    // quotes, commas and line breaks inside quotes.
-    void parse(QStringView text);
 };
+
+// Excel's own limits of a worksheet, kept by every reader: a file beyond them is refused at
+// once, with a message, instead of being read on and on.
+namespace SheetLimits {
+constexpr int kMaxRows = 1048576;
+constexpr int kMaxColumns = 16384;
+constexpr int kMaxCellChars = 32767;
+// The most bytes one cell's text can take in a file: every character written as the
+// longest XML character reference ("&#1114111;").
+constexpr qsizetype kMaxCellBytes = qsizetype(kMaxCellChars) * 10;
+// The message for a cell beyond kMaxCellChars.
+QString cellTooLong(int row, int column);
+} // namespace SheetLimits
 
 // The text forms of cell values, shared by the readers.
 namespace SheetText {

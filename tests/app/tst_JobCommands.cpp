@@ -241,6 +241,12 @@ private slots:
                                     << "--import-books";
         QTest::newRow("database file gone") << "nodatabase"
                                             << "--import-readers";
+        // A compound file that asks for huge tables, an .xlsx that inflates without end:
+        // refused with the reader's message, never an abort.
+        QTest::newRow("hostile xls") << "hostile"
+                                     << "--import-books";
+        QTest::newRow("inflating xlsx") << "inflating"
+                                        << "--import-readers";
         QTest::newRow("overdue, no library") << "nolibrary"
                                              << "--overdue";
     }
@@ -266,10 +272,14 @@ private slots:
             lib.db().close();
             QVERIFY(QFile::remove(QDir(lib.dir()).absoluteFilePath(QStringLiteral("book.mdb"))));
         }
-        if (what == "garbage") {
+        if (what == "garbage" || what == "hostile") {
             QFile f(file);
             QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write("PK\x03\x04 this is no workbook");
+            f.write(what == "hostile" ? SheetFixtures::hostileCompoundFile(16)
+                                      : QByteArray("PK\x03\x04 this is no workbook"));
+        } else if (what == "inflating") {
+            QVERIFY(SheetFixtures::writeInflatingWorkbook(file, SheetFixtures::Inflating::InCell,
+                                                          qint64(200) << 20));
         } else if (what != "nofile" && option != "--overdue") {
             QVERIFY(SheetFixtures::writeWorkbook(file, readerSheet()));
         }
@@ -280,7 +290,7 @@ private slots:
         QCOMPARE(r.err.count(QLatin1Char('\n')), 1);
         if (!expected.isEmpty())
             QCOMPARE(r.err, expected);
-        if (what == "garbage" || what == "nofile") {
+        if (what == "garbage" || what == "nofile" || what == "hostile" || what == "inflating") {
             // The reader's own message for the operator.
             QVERIFY(!SpreadsheetReader::openFile(file, &error));
             QCOMPARE(r.err, error + QLatin1Char('\n'));
