@@ -1,6 +1,7 @@
 // Writes the seed corpus of the fuzz targets: fuzz_seeds DIR makes DIR/settings, DIR/xlsx,
-// DIR/csv and DIR/catalogue with a few small valid inputs each (the .xls seeds are the
-// workbooks of the spreadsheet tests, copied by tools/fuzz.sh).
+// DIR/xls, DIR/csv and DIR/catalogue with a few small inputs each, valid ones and hostile
+// ones (the valid .xls seeds are the workbooks of the spreadsheet tests, copied by
+// tools/fuzz.sh).
 #include "common/SheetFixtures.h"
 #include "data/TextCodec.h"
 
@@ -61,6 +62,17 @@ int main(int argc, char** argv)
                QStringLiteral("价格")},
               {QByteArray("9787115113115"), QStringLiteral("数据库原理"), QDate(2008, 8, 8), 29.8},
               {QVariant(), QStringLiteral("第二行"), QVariant(), 7}});
+    // Headers that declare large sectors, endless tables and a DIFAT sector of its own, and
+    // a workbook whose cell inflates far beyond its size: the readers must refuse such
+    // counts before allocating by them.
+    const QString xls = out.absoluteFilePath(QStringLiteral("xls"));
+    for (int shift : {9, 12, 16})
+        ok = ok &&
+             put(xls, QStringLiteral("large-sectors-%1.xls").arg(shift),
+                 SheetFixtures::hostileCompoundFile(shift).left((qsizetype(2) << shift) + 512));
+    ok = ok && SheetFixtures::writeInflatingWorkbook(
+                   QDir(xlsx).absoluteFilePath(QStringLiteral("inflating.xlsx")),
+                   SheetFixtures::Inflating::InCell, qint64(1) << 20);
     if (!ok) {
         std::fputs("fuzz_seeds: cannot write the seeds\n", stderr);
         return 1;

@@ -46,9 +46,18 @@ for t in "${targets[@]}"; do
   log=$build/logs/$t.log
   echo "fuzz_$t: ${seconds}s"
   # TUSHU_FUZZ_SEED fixes libFuzzer's random seed, so that a short run is repeatable.
+  # Inputs as large as the format needs: a compound file with 64 KiB sectors has its first
+  # DIFAT sector at 128 KiB. Every input may allocate at most malloc_limit_mb at once and
+  # the process keep rss_limit_mb, so that a count taken from a file and allocated as it
+  # stands is a finding, not a slow run.
+  case $t in
+    xls | xlsx | csv) max_len=1048576 ;;
+    *) max_len=65536 ;;
+  esac
   if ! locked nice -n 10 "$build/fuzz_$t" ${TUSHU_FUZZ_SEED:+-seed="$TUSHU_FUZZ_SEED"} \
       -max_total_time="$seconds" -timeout=10 \
-      -rss_limit_mb=2048 -max_len=65536 -artifact_prefix="$build/artifacts/$t-" \
+      -malloc_limit_mb=512 -rss_limit_mb=1024 -max_len="$max_len" \
+      -artifact_prefix="$build/artifacts/$t-" \
       "$corpus" "$seeds/$t" >"$log" 2>&1; then
     failed+=("$t")
     echo "fuzz_$t FAILED:"

@@ -180,6 +180,12 @@ Startup::Options Startup::parseArguments(const QStringList& args)
             o.error = QStringLiteral("%1 需要一个参数.").arg(option);
             return QString();
         }
+        // An empty value (a variable a scheduled job left unset) would read as an option
+        // not given and start the window instead of the job.
+        if (args[i + 1].trimmed().isEmpty()) {
+            o.error = QStringLiteral("%1 的参数是空的.").arg(option);
+            return QString();
+        }
         return args[++i];
     };
     for (qsizetype i = 0; i < args.size() && o.error.isEmpty(); ++i) {

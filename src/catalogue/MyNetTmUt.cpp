@@ -31,7 +31,7 @@ TMyNetTmFm::TMyNetTmFm(TBkAddFm* entry)
           new CatalogueLookup(CatalogueText::baseUrl(LoginState::instance().CatalogueHost), this))
 {
     setObjectName(QStringLiteral("MyNetTmFm"));
-    setWindowTitle(QStringLiteral("联网获取图书资料"));
+    setWindowTitle(QStringLiteral("联网录入"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowModality(Qt::NonModal);
 
@@ -120,12 +120,14 @@ void TMyNetTmFm::fetchClick()
     if (lookup_->busy())
         return;
     setRunning(true);
+    lookupPending_ = true;
     lookup_->lookup(barcodeEdit_->text());
 }
 
 void TMyNetTmFm::connected(bool ok, const QString& message)
 {
-    if (!lookup_->busy())
+    // The first lookup connects first: its search is still to come.
+    if (!lookupPending_)
         setRunning(false);
     if (ok)
         Messenger::instance().information(this, message);
@@ -136,6 +138,7 @@ void TMyNetTmFm::connected(bool ok, const QString& message)
 void TMyNetTmFm::fetched(CatalogueLookup::Outcome outcome, const QString& isbn,
                          const CatalogueRecord& record)
 {
+    lookupPending_ = false;
     setRunning(false);
     if (outcome == CatalogueLookup::Outcome::NotFound) {
         Messenger::instance().information(this, isbn + CatalogueText::NotFound);

@@ -43,4 +43,5 @@ private:
     QPushButton* fetchButton_;
     QPushButton* exitButton_;
     QTableWidget* resultList_;
+    bool lookupPending_ = false; // "获取数据" runs, its connection included
 };

@@ -8,6 +8,7 @@
 #include <QTime>
 #include <algorithm>
 #include <cmath>
+#include <new>
 
 // ---------------------------------------------------------------------------------------
 // The grid of cells
@@ -147,9 +148,32 @@ std::unique_ptr<SpreadsheetReader> SpreadsheetReader::forFile(const QString& pat
 std::unique_ptr<SpreadsheetReader> SpreadsheetReader::openFile(const QString& path, QString* error)
 {
     std::unique_ptr<SpreadsheetReader> reader = forFile(path, error);
-    if (reader && !reader->open(path, error))
+    if (reader && !openRefusingExhaustion(*reader, path, error))
         reader.reset();
     return reader;
+}
+
+bool SpreadsheetReader::openRefusingExhaustion(SpreadsheetReader& reader, const QString& path,
+                                               QString* error)
+{
+    try {
+        return reader.open(path, error);
+    } catch (const std::bad_alloc&) {
+        // Whatever the file made the reader ask for is given back with the reader's cells.
+        reader.clear();
+        *error = QStringLiteral("%1 不能读取：读取它需要的内存超出了可用的内存"
+                                "（文件已损坏或超出 Excel 工作表的限度）。")
+                     .arg(QDir::toNativeSeparators(path));
+        return false;
+    }
+}
+
+QString SheetLimits::cellTooLong(int row, int column)
+{
+    return QStringLiteral("第 %1 行第 %2 列的单元格超过 %3 个字符（Excel 单元格的上限）")
+        .arg(row)
+        .arg(column)
+        .arg(kMaxCellChars);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -44,8 +44,12 @@ public:
     // by its extension (.csv, .txt). Returns nullptr with *error filled for a file that is
     // no spreadsheet this program reads.
     static std::unique_ptr<SpreadsheetReader> forFile(const QString& path, QString* error);
-    // forFile() and open() in one step.
+    // forFile() and open() in one step. A file whose reading exhausts the memory is refused
+    // like a damaged one, with a message; it never ends the program.
     static std::unique_ptr<SpreadsheetReader> openFile(const QString& path, QString* error);
+    // reader.open() with an allocation failure turned into that refusal.
+    static bool openRefusingExhaustion(SpreadsheetReader& reader, const QString& path,
+                                       QString* error);
 
 protected:
     // Building the grid, for the readers. Cells may come in any order; empty texts are
@@ -98,14 +102,26 @@ public:
     bool open(const QString& path, QString* error) override;
 };
 
+// Fields separated by commas, quoted fields with doubled quotes, commas and line breaks
+// inside quotes.
 class CsvReader : public SpreadsheetReader
 {
 public:
     bool open(const QString& path, QString* error) override;
-    // Parses text already decoded: fields separated by commas, quoted fields with doubled
-    // quotes, commas and line breaks inside quotes.
-    void parse(QStringView text);
 };
+
+// Excel's own limits of a worksheet, kept by every reader: a file beyond them is refused at
+// once, with a message, instead of being read on and on.
+namespace SheetLimits {
+constexpr int kMaxRows = 1048576;
+constexpr int kMaxColumns = 16384;
+constexpr int kMaxCellChars = 32767;
+// The most bytes one cell's text can take in a file: every character written as the
+// longest XML character reference ("&#1114111;").
+constexpr qsizetype kMaxCellBytes = qsizetype(kMaxCellChars) * 10;
+// The message for a cell beyond kMaxCellChars.
+QString cellTooLong(int row, int column);
+} // namespace SheetLimits
 
 // The text forms of cell values, shared by the readers.
 namespace SheetText {

@@ -44,8 +44,13 @@ quint32 le(const QByteArray& b, qint64 at, int bytes)
 // allocation table and the directory in sectors of the file, and the name of every entry
 // within the entry's 64 bytes. FreeXL converts a name by the length the entry states, and
 // takes a sector number beyond the file round to one inside it (32-bit offsets), reading
-// past its copy of an entry: such a file is refused before FreeXL sees it. Every chain is bounded
-// by the number of sectors, so a damaged table cannot loop.
+// past its copy of an entry: such a file is refused before FreeXL sees it.
+//
+// Every count the header states is bounded by what the file can hold before anything is
+// allocated by it: the sector size is one of the two the format has, the allocation table
+// has no more sectors than the file, and every chain visits a sector at most once, so a
+// hostile header (huge sectors, an endless table, a DIFAT sector pointing to itself) is
+// refused at once instead of allocating billions of entries.
 struct CompoundFile
 {
     QByteArray workbook;
@@ -56,39 +61,78 @@ CompoundFile readCompoundFile(const QByteArray& file)
 {
     CompoundFile compound;
     constexpr quint32 kEnd = 0xFFFFFFFE;
+    const bool signature = file.startsWith(QByteArrayView("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8));
     const int shift = int(le(file, 0x1E, 2));
     const int miniShift = int(le(file, 0x20, 2));
-    if (shift < 7 || shift > 16 || miniShift < 1 || miniShift >= shift) {
-        // A file of another kind is FreeXL's to refuse; a compound file's header is ours.
-        compound.sound = !file.startsWith(QByteArrayView("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8));
+    if (shift != 9 && shift != 12) {
+        // Only 512- and 4096-byte sectors exist (versions 3 and 4). A file of another kind
+        // is FreeXL's to refuse; a compound file's header is ours.
+        compound.sound = !signature;
+        return compound;
+    }
+    if (miniShift != 6) {
+        compound.sound = false;
         return compound;
     }
     const qint64 sectorSize = qint64(1) << shift;
-    const qint64 sectors = (file.size() + sectorSize - 1) / sectorSize;
+    const qint64 sectors = std::max<qint64>((file.size() - 1) / sectorSize, 0);
     auto sectorAt = [&](quint32 n) { return (qint64(n) + 1) * sectorSize; };
+    const qint64 entriesPerSector = sectorSize / 4;
 
-    // The allocation table: its sectors are listed in the header and the DIFAT chain.
+    // The allocation table: its sectors are listed in the header and the DIFAT chain. No
+    // table can have more sectors than the file.
+    const quint32 fatCount = le(file, 0x2C, 4);
+    if (fatCount > quint64(sectors) || le(file, 0x40, 4) > quint64(sectors)) {
+        compound.sound = false;
+        return compound;
+    }
     QList<quint32> fatSectors;
-    for (int i = 0; i < 109; ++i)
+    fatSectors.reserve(fatCount);
+    for (int i = 0; i < 109 && quint32(fatSectors.size()) < fatCount; ++i)
         fatSectors << le(file, 0x4C + i * 4, 4);
+    // FreeXL walks as many DIFAT sectors as the header says: each must be in the file,
+    // visited once, and together they must list the table.
+    const quint32 difatCount = le(file, 0x48, 4);
+    if (difatCount > quint64(sectors)) {
+        compound.sound = false;
+        return compound;
+    }
+    std::vector<bool> seenDifat(size_t(sectors), false);
     quint32 difat = le(file, 0x44, 4);
-    for (qint64 guard = 0; difat < kEnd && guard < sectors; ++guard) {
+    for (quint32 n = 0; n < difatCount; ++n) {
+        if (difat >= quint64(sectors) || seenDifat[difat]) {
+            compound.sound = false; // the chain leaves the file or loops
+            return compound;
+        }
+        seenDifat[difat] = true;
         const qint64 at = sectorAt(difat);
-        for (qint64 i = 0; i + 1 < sectorSize / 4; ++i)
+        for (qint64 i = 0; i + 1 < entriesPerSector && quint32(fatSectors.size()) < fatCount; ++i)
             fatSectors << le(file, at + i * 4, 4);
         difat = le(file, at + sectorSize - 4, 4);
     }
-    fatSectors.resize(std::min<qsizetype>(fatSectors.size(), le(file, 0x2C, 4)));
+    if (quint32(fatSectors.size()) < fatCount) {
+        compound.sound = false; // the chain ends before the table does
+        return compound;
+    }
+    if (!std::all_of(fatSectors.cbegin(), fatSectors.cend(),
+                     [&](quint32 s) { return s < quint64(sectors); })) {
+        compound.sound = false;
+        return compound;
+    }
     QList<quint32> fat;
+    fat.reserve(fatSectors.size() * entriesPerSector);
     for (quint32 s : fatSectors)
-        for (qint64 i = 0; i < sectorSize / 4; ++i)
+        for (qint64 i = 0; i < entriesPerSector; ++i)
             fat << le(file, sectorAt(s) + i * 4, 4);
 
+    // A chain of units of from, each visited once: a loop ends it.
     auto chain = [&](quint32 start, const QByteArray& from, qint64 unit, auto position,
                      const QList<quint32>& table) {
         QByteArray out;
-        for (qint64 guard = 0;
-             start < kEnd && start < quint32(table.size()) && guard < sectors * 64; ++guard) {
+        std::vector<bool> seen(size_t(table.size()), false);
+        while (start < kEnd && start < quint32(table.size()) && !seen[start] &&
+               position(start) < from.size()) {
+            seen[start] = true;
             out += from.mid(position(start), unit);
             start = table[start];
         }
@@ -96,9 +140,7 @@ CompoundFile readCompoundFile(const QByteArray& file)
     };
     const quint32 directoryStart = le(file, 0x30, 4);
     const QByteArray directory = chain(directoryStart, file, sectorSize, sectorAt, fat);
-    compound.sound =
-        directoryStart < sectors && !directory.isEmpty() &&
-        std::all_of(fatSectors.cbegin(), fatSectors.cend(), [&](quint32 s) { return s < sectors; });
+    compound.sound = directoryStart < sectors && !directory.isEmpty();
     for (qint64 e = 0; e + 128 <= directory.size(); e += 128)
         compound.sound = compound.sound && le(directory, e + 0x40, 2) <= 64;
     for (qint64 e = 0; e + 128 <= directory.size(); e += 128) {
@@ -155,6 +197,23 @@ unsigned short activeWorksheet(const QByteArray& stream)
     return static_cast<unsigned short>(isWorksheet.mid(0, activeTab).count(true));
 }
 
+// Whether the shared-string table of the workbook globals claims no more strings than the
+// stream can hold (each takes 3 bytes at least): FreeXL sets aside a place for every string
+// the table claims before reading one.
+bool sharedStringsFit(const QByteArray& stream)
+{
+    for (qint64 at = 0; at + 4 <= stream.size();) {
+        const quint32 id = le(stream, at, 2);
+        const qint64 length = le(stream, at + 2, 2);
+        if (id == 0x000A) // EOF: the end of the globals
+            break;
+        if (id == 0x00FC && length >= 8 && le(stream, at + 8, 4) > quint64(stream.size() / 3))
+            return false;
+        at += 4 + length;
+    }
+    return true;
+}
+
 // Closes the FreeXL handle however the reading ends.
 struct Handle
 {
@@ -175,7 +234,7 @@ bool XlsReader::open(const QString& path, QString* error)
     if (QFile f(path); f.open(QIODevice::ReadOnly))
         bytes = f.readAll();
     const CompoundFile compound = readCompoundFile(bytes);
-    if (!compound.sound) {
+    if (!compound.sound || !sharedStringsFit(compound.workbook)) {
         *error = QStringLiteral("%1 不能读取：文件已损坏或不完整。").arg(shown);
         return false;
     }

@@ -22,10 +22,16 @@
 #include <vector>
 
 namespace {
-constexpr int kMaxRows = 1048576;
-constexpr int kMaxColumns = 16384;
+using SheetLimits::kMaxCellBytes;
+using SheetLimits::kMaxCellChars;
+using SheetLimits::kMaxColumns;
+using SheetLimits::kMaxRows;
 
-// One part of the zip file as a sequential device that inflates as it is read.
+// One part of the zip file as a sequential device that inflates as it is read. A part
+// that inflates beyond what a worksheet within Excel's limits can hold stops at once
+// (overLimit()): a run of bytes without markup longer than the longest cell, or more bytes
+// than its markup can carry. A small file that inflates without end (a cell of gigabytes of
+// blanks) is so refused after a few megabytes instead of being read for minutes.
 class ZipEntryDevice : public QIODevice
 {
 public:
@@ -46,6 +52,10 @@ public:
             return Damaged;
         entryOpen_ = true;
         zipError_ = UNZ_OK;
+        overLimit_ = false;
+        inflated_ = 0;
+        markups_ = 0;
+        run_ = 0;
         return QIODevice::open(QIODevice::ReadOnly | QIODevice::Unbuffered) ? Ok : Damaged;
     }
     // Ends the part; UNZ_CRCERROR when all of it was read but the checksum is wrong.
@@ -61,14 +71,41 @@ public:
         return rc;
     }
     int zipError() const { return zipError_; }
+    bool overLimit() const { return overLimit_; }
     bool isSequential() const override { return true; }
+
+    // Bytes the markup of a part carries besides its cell texts: each '<' may bring this
+    // many (names, attributes, blanks between elements), and the first bytes are free.
+    static constexpr qint64 kFreeBytes = qint64(64) << 20;
+    static constexpr qint64 kBytesPerMarkup = qint64(16) << 10;
+    // The longest run without a '<': one cell's text with room for its markup.
+    static constexpr qint64 kMaxRun = kMaxCellBytes + (qint64(64) << 10);
 
 protected:
     qint64 readData(char* data, qint64 maxSize) override
     {
+        if (overLimit_)
+            return -1;
         const int n = unzReadCurrentFile(zip_, data, unsigned(std::min<qint64>(maxSize, 1 << 20)));
         if (n < 0) {
             zipError_ = n;
+            return -1;
+        }
+        const char* p = data;
+        const char* const end = data + n;
+        while (const void* lt = std::memchr(p, '<', size_t(end - p))) {
+            run_ += static_cast<const char*>(lt) - p;
+            if (run_ > kMaxRun)
+                break;
+            run_ = 0;
+            ++markups_;
+            p = static_cast<const char*>(lt) + 1;
+        }
+        if (run_ <= kMaxRun)
+            run_ += end - p;
+        inflated_ += n;
+        if (run_ > kMaxRun || inflated_ > kFreeBytes + markups_ * kBytesPerMarkup) {
+            overLimit_ = true;
             return -1;
         }
         return n;
@@ -79,6 +116,10 @@ private:
     unzFile zip_;
     bool entryOpen_ = false;
     int zipError_ = UNZ_OK;
+    bool overLimit_ = false;
+    qint64 inflated_ = 0;
+    qint64 markups_ = 0;
+    qint64 run_ = 0; // bytes since the last '<'
 };
 
 // Text of an OOXML string: "_x000D_" and the like stand for characters that XML cannot
@@ -135,6 +176,11 @@ QString runText(QXmlStreamReader& xml)
                 --depth;
                 if (!phonetic)
                     text += t;
+                if (text.size() > kMaxCellChars) {
+                    xml.raiseError(QStringLiteral("文字超过 %1 个字符（Excel 单元格的上限）")
+                                       .arg(kMaxCellChars));
+                    return {};
+                }
             }
             break;
         case QXmlStreamReader::EndElement:
@@ -252,6 +298,8 @@ public:
             if (data[pos_] != '<') {
                 const qsizetype lt = QByteArrayView(data + pos_, size - pos_).indexOf('<');
                 if (lt < 0 && !atEnd_) {
+                    if (size - pos_ > kMaxToken)
+                        return fail(QStringLiteral("文字过长"));
                     fill();
                     continue;
                 }
@@ -265,6 +313,8 @@ public:
             if (close < 0) {
                 if (atEnd_)
                     return fail(QStringLiteral("标记没有结束"));
+                if (size - pos_ > kMaxToken)
+                    return fail(QStringLiteral("标记过长"));
                 fill();
                 continue;
             }
@@ -348,6 +398,10 @@ public:
     }
 
 private:
+    // The longest text or markup held at once: a cell's text, or a comment or CDATA section
+    // as long, with room to spare; the buffer never grows beyond it.
+    static constexpr qsizetype kMaxToken = 2 * kMaxCellBytes;
+
     static bool isSpace(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
     static QByteArrayView localName(QByteArrayView qualified)
     {
@@ -509,7 +563,14 @@ struct PartReader
         }
         const std::pair<qint64, QString> failure = use(device);
         const int zipError = device.zipError();
+        const bool overLimit = device.overLimit();
         const int closeError = device.closeEntry();
+        if (overLimit) {
+            error = QStringLiteral("%1 不能读取：%2 解压后超出 Excel 工作表的限度"
+                                   "（文件已损坏或是有意构造的）。")
+                        .arg(shown, name);
+            return false;
+        }
         if (zipError != UNZ_OK || closeError == UNZ_CRCERROR) {
             error = QStringLiteral("%1 已损坏或不完整（%2 无法解压）。").arg(shown, name);
             return false;
@@ -766,6 +827,8 @@ bool XlsxReader::open(const QString& path, QString* error)
                     } else if (inText && !phonetic) {
                         appendXmlText(inlineText, xml.rawText(), xml.isCdata());
                     }
+                    if (value.size() > kMaxCellBytes || inlineText.size() > kMaxCellChars)
+                        return failed(SheetLimits::cellTooLong(row, column));
                     continue;
                 }
                 const QByteArrayView name = xml.name();
@@ -778,6 +841,14 @@ bool XlsxReader::open(const QString& path, QString* error)
                         --phonetic;
                     } else if (is(name, "c") && inCell) {
                         inCell = false;
+                        // Only a value of more bytes than the limit can hold too many
+                        // characters once its references are resolved.
+                        if (!hasInline && value.size() > kMaxCellChars) {
+                            QString text;
+                            appendXmlText(text, value, valueCdata);
+                            if (text.size() > kMaxCellChars)
+                                return failed(SheetLimits::cellTooLong(row, column));
+                        }
                         if (!storeCell(row, column, type, isDate, value, valueCdata, hasInline,
                                        inlineText))
                             return failed(QStringLiteral("共享字符串 %1 不存在")

@@ -66,13 +66,19 @@ InventoryRun ShelfInventory::start(const QString& place, const QString& operator
     InventoryRun run;
     run.place = place;
     run.started = Clock::now();
-    db_.transaction([&] {
-        db_.execute(
-            QStringLiteral("insert into 盘点 (存放位置, 开始时间, 管理员) values (?, ?, ?)"),
-            {place.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(place),
-             run.started, operatorName});
-        run.id = DbValue::toInt(db_.scalar(QStringLiteral("select max(id) from 盘点")));
-    });
+    // The id comes back from the insert itself: another desk starting an inventory at the
+    // same moment has its own.
+    const bool sqlServer = db_.engine() == DbEngine::SqlServer;
+    QSqlQuery q = db_.query(
+        QStringLiteral("insert into 盘点 (存放位置, 开始时间, 管理员) %1values (?, ?, ?)%2")
+            .arg(sqlServer ? QStringLiteral("output inserted.id ") : QString(),
+                 sqlServer ? QString() : QStringLiteral(" returning id")),
+        {place.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(place), run.started,
+         operatorName});
+    if (!q.next())
+        throw DbError(QStringLiteral("盘点没有保存."));
+    run.id = DbValue::toInt(q.value(0));
+    q.finish();
     return run;
 }
 
@@ -83,25 +89,47 @@ InventoryScan ShelfInventory::scan(int inventory, const QString& table, const QS
     const QString t = table == kPeriodicals ? kPeriodicals : kBooks;
     const QString k = key == QStringLiteral("条形码") ? key : QStringLiteral("编号");
     InventoryScan s;
-    QSqlQuery q = db_.query(
-        db_.limited(QStringLiteral("select 编号, 名称, 存放位置 from %1 where %2 = ?").arg(t, k),
-                    1),
-        {text});
-    if (!q.next()) {
-        s.message = Lending::noItemText(t);
-        s.scanned = scannedCount(inventory);
-        return s;
+    // The issues of a periodical share one barcode: each scan of it counts the next issue
+    // not counted yet, those of the inventory's place and on the shelf first.
+    const QString uncounted =
+        QStringLiteral("from %1 i where i.%2 = ? and not exists (select 1 from 盘点扫描 s where "
+                       "s.盘点 = ? and s.类别 = ? and s.编号 = i.编号)")
+            .arg(t, k);
+    const QVariantList uncountedValues{text, inventory, t};
+    const QString next = db_.limited(
+        QStringLiteral("select i.编号, i.名称, i.存放位置 %1 order by case when i.存放位置 = "
+                       "(select p.存放位置 from 盘点 p where p.id = ?) then 0 else 1 end, "
+                       "case when i.数量 > 0 then 0 else 1 end, i.编号")
+            .arg(uncounted),
+        1);
+    const auto take = [&](QSqlQuery q) {
+        if (!q.next())
+            return false;
+        s.found = true;
+        s.编号 = DbValue::toText(q.value(0));
+        s.名称 = DbValue::toText(q.value(1));
+        s.存放位置 = DbValue::toText(q.value(2));
+        return true;
+    };
+    // The unique key on (盘点, 类别, 编号) keeps a second desk's scan of the same item out
+    // too; the next issue is then tried.
+    while (!s.counted && take(db_.query(next, QVariantList(uncountedValues) << inventory))) {
+        s.counted =
+            db_.execute(QStringLiteral("insert into 盘点扫描 (盘点, 类别, 编号, 扫描时间) "
+                                       "select ?, ?, ?, ? where not exists (select 1 from "
+                                       "盘点扫描 where 盘点 = ? and 类别 = ? and 编号 = ?)"),
+                        {inventory, t, s.编号, Clock::now(), inventory, t, s.编号}) > 0;
     }
-    s.found = true;
-    s.编号 = DbValue::toText(q.value(0));
-    s.名称 = DbValue::toText(q.value(1));
-    s.存放位置 = DbValue::toText(q.value(2));
-    q = QSqlQuery();
-    // The unique key on (盘点, 类别, 编号) keeps a second desk's scan of the same item out too.
-    s.counted = db_.execute(QStringLiteral("insert into 盘点扫描 (盘点, 类别, 编号, 扫描时间) "
-                                           "select ?, ?, ?, ? where not exists (select 1 from "
-                                           "盘点扫描 where 盘点 = ? and 类别 = ? and 编号 = ?)"),
-                            {inventory, t, s.编号, Clock::now(), inventory, t, s.编号}) > 0;
+    if (!s.counted &&
+        !take(db_.query(db_.limited(QStringLiteral("select 编号, 名称, 存放位置 from %1 where "
+                                                   "%2 = ? order by 编号")
+                                        .arg(t, k),
+                                    1),
+                        {text})))
+        s.message = Lending::noItemText(t);
+    if (s.found)
+        s.uncounted = DbValue::toInt(
+            db_.scalar(QStringLiteral("select count(*) ") + uncounted, uncountedValues));
     s.scanned = scannedCount(inventory);
     return s;
 }

@@ -35,7 +35,8 @@ struct InventoryScan
     QString 编号;
     QString 名称;
     QString 存放位置;
-    int scanned = 0; // items counted so far in the inventory
+    int scanned = 0;   // items counted so far in the inventory
+    int uncounted = 0; // items of the same number or barcode still not counted
 };
 
 class ShelfInventory
@@ -49,8 +50,9 @@ public:
     std::optional<InventoryRun> unfinished() const;
     // Starts an inventory of a place (empty: every place) by the operator.
     InventoryRun start(const QString& place, const QString& operatorName) const;
-    // Scans an item of table ("图书" or "期刊") by key ("编号" or "条形码"); the first item
-    // found counts. Unknown items are not stored.
+    // Scans an item of table ("图书" or "期刊") by key ("编号" or "条形码"). Items sharing a
+    // barcode (the issues of a periodical) count one per scan, until all are counted.
+    // Unknown items are not stored.
     InventoryScan scan(int inventory, const QString& table, const QString& key,
                        const QString& text) const;
     int scannedCount(int inventory) const;

@@ -234,9 +234,12 @@ void TShelfInventoryFm::scanEntered()
             lastLabel_->setText(text + QStringLiteral(": ") + s.message);
             return;
         }
-        lastLabel_->setText(QStringLiteral("%1 %2 (%3)%4")
-                                .arg(s.编号, s.名称, s.存放位置,
-                                     s.counted ? QString() : QStringLiteral(" 已扫描过")));
+        QString note;
+        if (!s.counted)
+            note = QStringLiteral(" 已扫描过");
+        else if (s.uncounted > 0)
+            note = QStringLiteral(" 同一条形码还有%1件未扫描").arg(s.uncounted);
+        lastLabel_->setText(QStringLiteral("%1 %2 (%3)%4").arg(s.编号, s.名称, s.存放位置, note));
     } catch (const DbError& e) {
         Messenger::instance().error(this, e.message());
     }

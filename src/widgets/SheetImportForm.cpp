@@ -168,7 +168,6 @@ void SheetImportForm::chooseClick()
     if (path.isEmpty())
         return;
     setBusy(true);
-    const bool couldStart = !fileName_.isEmpty();
     const std::unique_ptr<SpreadsheetReader> sheet = readSheet(path);
     setBusy(false);
     if (closeWhenDone_) {
@@ -176,7 +175,12 @@ void SheetImportForm::chooseClick()
         return;
     }
     if (!sheet) {
-        startButton_->setEnabled(couldStart);
+        // The file chosen last cannot be read: nothing is left to import until a readable
+        // one is chosen (the earlier file's import is not offered under it).
+        fileName_.clear();
+        rowCountLabel_->clear();
+        columnCountLabel_->clear();
+        startButton_->setEnabled(false);
         return;
     }
     fileName_ = path;

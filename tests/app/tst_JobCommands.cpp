@@ -129,6 +129,17 @@ private slots:
             << QStringList{"--overdue", "o.xlsx"} << QStringLiteral("--overdue 需要 --dir.");
         QTest::newRow("without file") << QStringList{"--dir", "/d", "--import-books"}
                                       << QStringLiteral("--import-books 需要一个参数.");
+        // A variable a scheduled job left unset gives an empty value: never the window.
+        for (const char* option :
+             {"--import-books", "--import-readers", "--overdue", "--backup", "--export", "--dir"})
+            QTest::addRow("empty %s", option)
+                << QStringList{"--dir", "/d", QString::fromLatin1(option), "", "x"}
+                << QStringLiteral("%1 的参数是空的.").arg(QLatin1String(option));
+        QTest::newRow("blank file") << QStringList{"--dir", "/d", "--import-books", " "}
+                                    << QStringLiteral("--import-books 的参数是空的.");
+        QTest::newRow("empty second export value")
+            << QStringList{"--dir", "/d", "--export", "图书", ""}
+            << QStringLiteral("--export 的参数是空的.");
         QTest::newRow("two jobs") << QStringList{"--dir", "/d",       "--import-books",
                                                  "a",     "--backup", "/b"}
                                   << QStringLiteral("--backup 和 --import-books 不能一起使用.");
@@ -158,6 +169,11 @@ private slots:
         QCOMPARE(wrong.exitCode, 2);
         QVERIFY(wrong.out.isEmpty());
         QCOMPARE(wrong.err, QStringLiteral("--overdue 需要 --dir.\n") + r.out);
+        // An empty job value exits 2 with the reason instead of opening the window.
+        const Run empty = runTushu({QStringLiteral("--dir"), QDir::tempPath(),
+                                    QStringLiteral("--import-books"), QString()});
+        QCOMPARE(empty.exitCode, 2);
+        QVERIFY(empty.err.startsWith(QStringLiteral("--import-books 的参数是空的.\n")));
     }
 
     void importBooks_data() { addEngines(); }
@@ -271,6 +287,12 @@ private slots:
                                     << "--import-books";
         QTest::newRow("database file gone") << "nodatabase"
                                             << "--import-readers";
+        // A compound file that asks for huge tables, an .xlsx that inflates without end:
+        // refused with the reader's message, never an abort.
+        QTest::newRow("hostile xls") << "hostile"
+                                     << "--import-books";
+        QTest::newRow("inflating xlsx") << "inflating"
+                                        << "--import-readers";
         QTest::newRow("overdue, no library") << "nolibrary"
                                              << "--overdue";
     }
@@ -296,10 +318,14 @@ private slots:
             lib.db().close();
             QVERIFY(QFile::remove(QDir(lib.dir()).absoluteFilePath(QStringLiteral("book.mdb"))));
         }
-        if (what == "garbage") {
+        if (what == "garbage" || what == "hostile") {
             QFile f(file);
             QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write("PK\x03\x04 this is no workbook");
+            f.write(what == "hostile" ? SheetFixtures::hostileCompoundFile(16)
+                                      : QByteArray("PK\x03\x04 this is no workbook"));
+        } else if (what == "inflating") {
+            QVERIFY(SheetFixtures::writeInflatingWorkbook(file, SheetFixtures::Inflating::InCell,
+                                                          qint64(200) << 20));
         } else if (what != "nofile" && option != "--overdue") {
             QVERIFY(SheetFixtures::writeWorkbook(file, readerSheet()));
         }
@@ -310,7 +336,7 @@ private slots:
         QCOMPARE(r.err.count(QLatin1Char('\n')), 1);
         if (!expected.isEmpty())
             QCOMPARE(r.err, expected);
-        if (what == "garbage" || what == "nofile") {
+        if (what == "garbage" || what == "nofile" || what == "hostile" || what == "inflating") {
             // The reader's own message for the operator.
             QVERIFY(!SpreadsheetReader::openFile(file, &error));
             QCOMPARE(r.err, error + QLatin1Char('\n'));

@@ -266,6 +266,37 @@ private slots:
         QVERIFY(!lookup.busy());
     }
 
+    // The window's caption, and "获取数据" while the first lookup runs: it connects first, and
+    // stays disabled after "连接成功" until the search itself has answered.
+    void fetchStaysDisabledWhileTheFirstLookupRuns()
+    {
+        Catalogue catalogue(Catalogue::Hang);
+        LoginState::instance().CatalogueHost = catalogue.host();
+        TestLibrary lib;
+        QVERIFY2(lib.ok(), qPrintable(lib.error()));
+        RecordingMessenger messages;
+        TBkAddFm entry;
+        entry.show();
+        entry.openOnlineLookup();
+        auto* window = entry.findChild<TMyNetTmFm*>();
+        QVERIFY(window);
+        QCOMPARE(window->windowTitle(), QStringLiteral("联网录入"));
+        window->lookup().setTimeout(500);
+        auto* fetch = window->findChild<QPushButton*>(QStringLiteral("fetchButton"));
+        auto* connectButton = window->findChild<QPushButton*>(QStringLiteral("connectButton"));
+        window->findChild<QLineEdit*>(QStringLiteral("barcodeEdit"))
+            ->setText(QStringLiteral("9787115113115"));
+        fetch->click();
+        QTRY_COMPARE(messages.texts(), QStringList{CatalogueText::Connected});
+        QVERIFY(window->lookup().busy());
+        QVERIFY(!fetch->isEnabled());
+        QVERIFY(!connectButton->isEnabled());
+        // The search times out: the lookup ends silently and the buttons come back.
+        QTRY_VERIFY(fetch->isEnabled());
+        QVERIFY(connectButton->isEnabled());
+        QCOMPARE(messages.texts(), QStringList{CatalogueText::Connected});
+    }
+
     void notFoundIsSaid()
     {
         Catalogue catalogue(Catalogue::NoRecord);

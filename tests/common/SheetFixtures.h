@@ -37,4 +37,17 @@ RawSheet readRawSheet(const QString& path);
 // holding exactly these digits, as a program that keeps long numbers writes them); a null
 // QVariant leaves the cell empty.
 bool writeWorkbook(const QString& path, const QList<QVariantList>& rows);
+
+// A small .xlsx (rows 编号/名称, B1, B2) whose sheet part inflates by that many blanks,
+// deflated as they are written: inside the text of cell B2, or between rows 1 and 2.
+enum class Inflating
+{
+    InCell,
+    BetweenRows,
+};
+bool writeInflatingWorkbook(const QString& path, Inflating where, qint64 blanks);
+
+// A 2 MiB compound file (.xls) whose header asks for sectors of 2^sectorShift bytes, an
+// allocation table without end and a DIFAT sector that points to itself.
+QByteArray hostileCompoundFile(int sectorShift);
 } // namespace SheetFixtures

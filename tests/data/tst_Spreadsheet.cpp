@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <xlsxwriter.h>
@@ -524,6 +525,157 @@ private slots:
         QVERIFY(!r.open(path, &error));
         QVERIFY2(error.contains(expected), qPrintable(error));
         QCOMPARE(r.rowCount(), 0);
+    }
+
+    // Compound files whose header declares more than the file can hold (sectors of 64 KiB,
+    // an allocation table without end, a DIFAT chain pointing to itself) are refused at
+    // once with a message, before anything is allocated by those counts.
+    void hostileCompoundFilesAreRefused_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        for (int shift : {16, 15, 13, 12, 9})
+            QTest::addRow("sectors of 2^%d bytes", shift)
+                << SheetFixtures::hostileCompoundFile(shift);
+        // A count the file can hold, but the DIFAT chain that lists the table loops.
+        QByteArray looping = SheetFixtures::hostileCompoundFile(12);
+        looping[0x2C] = char(200);
+        looping[0x2D] = looping[0x2E] = looping[0x2F] = 0;
+        QTest::newRow("looping difat") << looping;
+    }
+    void hostileCompoundFilesAreRefused()
+    {
+        QFETCH(QByteArray, bytes);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("hostile.xls"));
+        QVERIFY(writeFile(path, bytes));
+        QString error;
+        QVERIFY(!SpreadsheetReader::openFile(path, &error));
+        QVERIFY2(error.contains(QDir::toNativeSeparators(path)), qPrintable(error));
+        QVERIFY2(error.contains(QStringLiteral("已损坏或不完整")), qPrintable(error));
+    }
+
+    // Whatever a reader runs out of memory on is a refused file with a message.
+    void exhaustedMemoryIsARefusal()
+    {
+        struct Exhausting : SpreadsheetReader
+        {
+            bool open(const QString&, QString*) override
+            {
+                setCell(1, 1, QStringLiteral("读到一半"));
+                throw std::bad_alloc();
+            }
+        } reader;
+        QString error;
+        QVERIFY(!SpreadsheetReader::openRefusingExhaustion(reader, QStringLiteral("/tmp/big.xlsx"),
+                                                           &error));
+        QVERIFY2(error.contains(QStringLiteral("big.xlsx")), qPrintable(error));
+        QVERIFY2(error.contains(QStringLiteral("内存")), qPrintable(error));
+        QCOMPARE(reader.rowCount(), 0);
+    }
+
+    // Excel's limits: a cell holds at most 32,767 characters, a part inflates no further than
+    // its content can need. Beyond them the file is refused at once, never read on.
+    void xlsxBeyondExcelLimits_data()
+    {
+        QTest::addColumn<int>("where");
+        QTest::addColumn<qint64>("blanks");
+        QTest::addColumn<bool>("opens");
+        const int inCell = int(SheetFixtures::Inflating::InCell);
+        const int betweenRows = int(SheetFixtures::Inflating::BetweenRows);
+        QTest::newRow("cell of 32,767") << inCell << qint64(32767) << true;
+        QTest::newRow("cell of 32,768") << inCell << qint64(32768) << false;
+        QTest::newRow("cell of 200 MiB") << inCell << (qint64(200) << 20) << false;
+        QTest::newRow("300 KiB between rows") << betweenRows << (qint64(300) << 10) << true;
+        QTest::newRow("200 MiB between rows") << betweenRows << (qint64(200) << 20) << false;
+    }
+    void xlsxBeyondExcelLimits()
+    {
+        QFETCH(int, where);
+        QFETCH(qint64, blanks);
+        QFETCH(bool, opens);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("inflating.xlsx"));
+        QVERIFY(
+            SheetFixtures::writeInflatingWorkbook(path, SheetFixtures::Inflating(where), blanks));
+        QVERIFY(QFileInfo(path).size() < 4 << 20);
+        QString error;
+        const auto r = SpreadsheetReader::openFile(path, &error);
+        QCOMPARE(bool(r), opens);
+        if (opens) {
+            QCOMPARE(r->cell(3, 2), QStringLiteral("末行"));
+            QCOMPARE(r->cell(2, 2).size(), where == int(SheetFixtures::Inflating::InCell)
+                                               ? qsizetype(blanks)
+                                               : qsizetype(0));
+            return;
+        }
+        QVERIFY2(error.contains(QDir::toNativeSeparators(path)), qPrintable(error));
+        QVERIFY2(error.contains(QStringLiteral("Excel")), qPrintable(error));
+    }
+
+    // A shared string beyond the cell limit is refused as well, also when made of runs each
+    // within it.
+    void sharedStringBeyondTheCellLimit()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("strings.xlsx"));
+        auto parts = handMadeParts("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c></row>");
+        for (auto& [name, content] : parts)
+            if (name == QStringLiteral("xl/sharedStrings.xml"))
+                content =
+                    xml(("<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/"
+                         "main\"><si><t>" +
+                         QByteArray(20000, 'a') + "</t></si><si><r><t>" + QByteArray(20000, 'b') +
+                         "</t></r><r><t>" + QByteArray(20000, 'c') + "</t></r></si></sst>")
+                            .constData());
+        QVERIFY(SheetFixtures::writeZip(path, parts));
+        QString error;
+        QVERIFY(!SpreadsheetReader::openFile(path, &error));
+        QVERIFY2(error.contains(QStringLiteral("32767")), qPrintable(error));
+    }
+
+    // The same limits for text files: a field without end, a line of endless commas, more
+    // lines than a worksheet has; each refused with the reason, the limits themselves read.
+    void csvBeyondExcelLimits_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("expected"); // part of the message; empty: opens
+        QTest::newRow("field of 32,767") << "编号,名称\r\n1," + QByteArray(32767, 'x') + "\r\n"
+                                         << QString();
+        QTest::newRow("gbk field of 32,767")
+            << "1," + TextCodec::toGbk(QString(32767, QChar(0x4E66))) << QString();
+        QTest::newRow("field of 32,768")
+            << "1," + QByteArray(32768, 'x') << QStringLiteral("超过 32767 个字符");
+        QTest::newRow("utf-8 field of 32,768")
+            << "1," + QString(32768, QChar(0x4E66)).toUtf8() << QStringLiteral("超过 32767 个字符");
+        QTest::newRow("quote never closed")
+            << "1,\"" + QByteArray(1 << 20, 'y') << QStringLiteral("第 1 行第 2 列");
+        QTest::newRow("16,384 columns") << QByteArray(16383, ',') + "z" << QString();
+        QTest::newRow("endless commas") << QByteArray(1 << 20, ',') << QStringLiteral("16384 列");
+        QByteArray lines;
+        for (int i = 0; i < 1048576; ++i)
+            lines += "a\n";
+        QTest::newRow("1,048,576 lines") << lines << QString();
+        QTest::newRow("one line more") << lines + "a" << QStringLiteral("1048576 行");
+        QTest::newRow("endless empty lines")
+            << QByteArray(4 << 20, '\n') << QStringLiteral("1048576 行");
+    }
+    void csvBeyondExcelLimits()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, expected);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("long.csv"));
+        QVERIFY(writeFile(path, bytes));
+        QString error;
+        const auto r = SpreadsheetReader::openFile(path, &error);
+        if (expected.isEmpty()) {
+            QVERIFY2(r, qPrintable(error));
+            QVERIFY(r->rowCount() > 0);
+            return;
+        }
+        QVERIFY(!r);
+        QVERIFY2(error.contains(QDir::toNativeSeparators(path)), qPrintable(error));
+        QVERIFY2(error.contains(expected), qPrintable(error));
     }
 
     void missingFile()

@@ -171,6 +171,85 @@ private slots:
                  QStringLiteral("2026-03-01"));
     }
 
+    // The issues of a periodical share one barcode: each scan of it counts one more issue,
+    // those of the inventory's place first, until every one is counted; none is left on
+    // the missing list by a scan that said it was counted already.
+    void sharedBarcode_data() { addEngines(); }
+    void sharedBarcode()
+    {
+        QFETCH(int, engine);
+        TUSHU_REQUIRE_ENGINE(engine);
+        Shelf s(engine);
+        QVERIFY2(s.lib.ok(), qPrintable(s.lib.error()));
+        for (const auto& [number, place] :
+             {std::pair{"Q4", "二楼"}, {"Q3", "一楼"}, {"Q2", "一楼"}}) {
+            Fixture::Item issue;
+            issue.table = QStringLiteral("期刊");
+            issue.number = QString::fromUtf8(number);
+            issue.title = QStringLiteral("读者文摘");
+            issue.barcode = QStringLiteral("7788");
+            issue.place = QString::fromUtf8(place);
+            Fixture::addItem(s.db(), issue);
+        }
+        const ShelfInventory rules(s.db());
+        const InventoryRun run = rules.start(QStringLiteral("一楼"), {});
+        const auto scanIssue = [&] {
+            return rules.scan(run.id, QStringLiteral("期刊"), QStringLiteral("条形码"),
+                              QStringLiteral("7788"));
+        };
+        QStringList counted;
+        QList<int> left;
+        for (int i = 0; i < 3; ++i) {
+            const InventoryScan scan = scanIssue();
+            QVERIFY(scan.found && scan.counted);
+            counted << scan.编号;
+            left << scan.uncounted;
+        }
+        QCOMPARE(counted, (QStringList{"Q2", "Q3", "Q4"}));
+        QCOMPARE(left, (QList<int>{2, 1, 0}));
+        const InventoryScan again = scanIssue();
+        QVERIFY(again.found);
+        QVERIFY(!again.counted);
+        QCOMPARE(again.scanned, 3);
+        QCOMPARE(numbers(s.db(), rules.missing(run)),
+                 (QStringList{"图书:B1", "图书:B3", "图书:B4", "期刊:Q1"}));
+        QCOMPARE(numbers(s.db(), rules.misplaced(run)), QStringList{"期刊:Q4"});
+
+        // A scan by number takes that issue only.
+        const InventoryRun byNumber = rules.start(QStringLiteral("一楼"), {});
+        const InventoryScan q3 = rules.scan(byNumber.id, QStringLiteral("期刊"),
+                                            QStringLiteral("编号"), QStringLiteral("Q3"));
+        QVERIFY(q3.counted);
+        QCOMPARE(q3.编号, QStringLiteral("Q3"));
+        QCOMPARE(q3.uncounted, 0);
+    }
+
+    // The inventory's id is the row its own insert made, even when a larger id is there
+    // already (a row stored with its id, as another desk's insert of the same moment).
+    void startTakesItsOwnId_data() { addEngines(); }
+    void startTakesItsOwnId()
+    {
+        QFETCH(int, engine);
+        TUSHU_REQUIRE_ENGINE(engine);
+        Shelf s(engine);
+        QVERIFY2(s.lib.ok(), qPrintable(s.lib.error()));
+        s.db().execute(QStringLiteral("insert into 盘点 (id, 存放位置, 开始时间, 管理员) values "
+                                      "(1000, ?, ?, ?)"),
+                       {QStringLiteral("二楼"), Fixture::fixedNow(), QStringLiteral("乙")});
+        const ShelfInventory rules(s.db());
+        const InventoryRun run = rules.start(QStringLiteral("一楼"), QStringLiteral("甲"));
+        QCOMPARE(s.db()
+                     .scalar(QStringLiteral("select 管理员 from 盘点 where id = ?"), {run.id})
+                     .toString(),
+                 QStringLiteral("甲"));
+        const InventoryRun second = rules.start(QString(), QStringLiteral("丙"));
+        QVERIFY(second.id != run.id);
+        QCOMPARE(s.db()
+                     .scalar(QStringLiteral("select 管理员 from 盘点 where id = ?"), {second.id})
+                     .toString(),
+                 QStringLiteral("丙"));
+    }
+
     // A scan in another inventory counts there, not here.
     void inventoriesApart_data() { addEngines(); }
     void inventoriesApart()
