@@ -68,11 +68,9 @@ InventoryRun ShelfInventory::start(const QString& place, const QString& operator
     run.started = Clock::now();
     // The id comes back from the insert itself: another desk starting an inventory at the
     // same moment has its own.
-    const bool sqlServer = db_.engine() == DbEngine::SqlServer;
     QSqlQuery q = db_.query(
-        QStringLiteral("insert into 盘点 (存放位置, 开始时间, 管理员) %1values (?, ?, ?)%2")
-            .arg(sqlServer ? QStringLiteral("output inserted.id ") : QString(),
-                 sqlServer ? QString() : QStringLiteral(" returning id")),
+        QStringLiteral(
+            "insert into 盘点 (存放位置, 开始时间, 管理员) values (?, ?, ?) returning id"),
         {place.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(place), run.started,
          operatorName});
     if (!q.next())
