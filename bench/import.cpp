@@ -257,8 +257,7 @@ void printLine(const char* what, const Figures& f)
 // Another desk at work during an import: a second connection commits a loan (the reader's
 // count, the copy taken, the loan row, in one transaction) every 100 ms while the sheet is
 // imported, and its slowest commit is the time the import held the others up.
-void loansDuringImport(const Database& db, const QString& library, const ImportLayout& layout,
-                       const QString& path)
+void loansDuringImport(const Database& db, const ImportLayout& layout, const QString& path)
 {
     db.execute(QStringLiteral("insert into 读者库 (读者编号, 读者姓名, 未还数量, 累计借阅次数, "
                               "状态) values ('RLOAN', '借书人', 0, 0, '正常')"));
@@ -271,7 +270,7 @@ void loansDuringImport(const Database& db, const QString& library, const ImportL
     std::unique_ptr<QThread> desk(QThread::create([&] {
         Database other(QStringLiteral("bench-other-desk"));
         QString error;
-        if (!other.openSqlite(library, false, &error)) {
+        if (!other.openCopyOf(db.connectionName(), db.engine(), &error)) {
             firstFailure = error;
             ++failures;
             return;
@@ -369,7 +368,7 @@ int main(int argc, char** argv)
         printLine("books, 1 % bad rows", importSheet(db, bookLayout, bad, false, false));
         printLine("readers, empty library",
                   importSheet(db, ReaderImport::layout(), readers, false, true));
-        loansDuringImport(db, library, bookLayout, books);
+        loansDuringImport(db, bookLayout, books);
         const double filled = Bench::timed([&] { fillLibrary(db, libraryBooks); });
         std::printf("-- %d books put in the library in %.1f s\n", libraryBooks, filled / 1000);
         printLine("books, large library", importSheet(db, bookLayout, books, true, true));
