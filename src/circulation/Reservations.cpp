@@ -8,16 +8,24 @@ QStringList Reservations::columns()
             QStringLiteral("预定状况"), QStringLiteral("预定到期时间")};
 }
 
-QList<ReservedBook> Reservations::list(const Database& db)
+namespace {
+// Rows of 编号, 名称, 条形码, 预定状况, 预定到期时间.
+QList<ReservedBook> reservedBooks(QSqlQuery& q)
 {
-    QSqlQuery q = db.query(QStringLiteral("select 编号, 名称, 条形码, 预定状况, 预定到期时间 "
-                                          "from 图书 where 预定状况 is not null"));
     QList<ReservedBook> out;
     while (q.next())
         out.append({DbValue::toText(q.value(0)), DbValue::toText(q.value(1)),
                     DbValue::toText(q.value(2)), DbValue::toText(q.value(3)),
                     DbValue::dateTimeOrNull(q.value(4))});
     return out;
+}
+} // namespace
+
+QList<ReservedBook> Reservations::list(const Database& db)
+{
+    QSqlQuery q = db.query(QStringLiteral("select 编号, 名称, 条形码, 预定状况, 预定到期时间 "
+                                          "from 图书 where 预定状况 is not null"));
+    return reservedBooks(q);
 }
 
 int Reservations::clearAll(const Database& db)
@@ -54,12 +62,7 @@ QList<ReservedBook> Reservations::heldBy(const Database& db, const QString& read
     QSqlQuery q = db.query(QStringLiteral("select 编号, 名称, 条形码, 预定状况, 预定到期时间 "
                                           "from 图书 where 预定状况 = ? order by 编号"),
                            {readerNumber});
-    QList<ReservedBook> out;
-    while (q.next())
-        out.append({DbValue::toText(q.value(0)), DbValue::toText(q.value(1)),
-                    DbValue::toText(q.value(2)), DbValue::toText(q.value(3)),
-                    DbValue::dateTimeOrNull(q.value(4))});
-    return out;
+    return reservedBooks(q);
 }
 
 RuleResult Reservations::place(const Database& db, const LibrarySettings& settings,

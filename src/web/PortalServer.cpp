@@ -803,7 +803,10 @@ PortalServer::Reply PortalServer::apiLogout(const Request& r)
         {{QStringLiteral("ok"), true}, {QStringLiteral("message"), WebText::LoggedOut}});
 }
 
-PortalServer::Reply PortalServer::apiAccount(const Request& r)
+// The reader of the JSON interface's session, or the answer that there is none.
+PortalServer::Reply
+PortalServer::withAccount(const Request& r,
+                          const std::function<Reply(const PortalAccount&)>& answer)
 {
     const std::optional<WebSession> session = apiSession(r);
     if (!session)
@@ -811,54 +814,56 @@ PortalServer::Reply PortalServer::apiAccount(const Request& r)
     const std::optional<PortalAccount> a = portal_.account(session->readerNumber);
     if (!a)
         return jsonError(PortalText::NoReader, 404);
-    QJsonObject o{{QStringLiteral("ok"), true},
-                  {QStringLiteral("reader"), a->读者编号},
-                  {QStringLiteral("name"), a->读者姓名},
-                  {QStringLiteral("category"), a->类别},
-                  {QStringLiteral("status"), a->状态},
-                  {QStringLiteral("valid_until"), dateText(a->有效期)},
-                  {QStringLiteral("balance"), a->卡内金额.toString()},
-                  {QStringLiteral("loans_ever"), a->累计借阅次数},
-                  {QStringLiteral("open_loans"), static_cast<int>(a->loans.size())},
-                  {QStringLiteral("may_renew_and_reserve"), a->blockedReason.isEmpty()}};
-    if (!a->blockedReason.isEmpty())
-        o.insert(QStringLiteral("blocked_reason"), a->blockedReason);
-    return jsonReply(o);
+    return answer(*a);
+}
+
+PortalServer::Reply PortalServer::apiAccount(const Request& r)
+{
+    return withAccount(r, [&](const PortalAccount& account) {
+        const PortalAccount* a = &account;
+        QJsonObject o{{QStringLiteral("ok"), true},
+                      {QStringLiteral("reader"), a->读者编号},
+                      {QStringLiteral("name"), a->读者姓名},
+                      {QStringLiteral("category"), a->类别},
+                      {QStringLiteral("status"), a->状态},
+                      {QStringLiteral("valid_until"), dateText(a->有效期)},
+                      {QStringLiteral("balance"), a->卡内金额.toString()},
+                      {QStringLiteral("loans_ever"), a->累计借阅次数},
+                      {QStringLiteral("open_loans"), static_cast<int>(a->loans.size())},
+                      {QStringLiteral("may_renew_and_reserve"), a->blockedReason.isEmpty()}};
+        if (!a->blockedReason.isEmpty())
+            o.insert(QStringLiteral("blocked_reason"), a->blockedReason);
+        return jsonReply(o);
+    });
 }
 
 PortalServer::Reply PortalServer::apiItems(const Request& r)
 {
-    const std::optional<WebSession> session = apiSession(r);
-    if (!session)
-        return jsonError(WebText::NotLoggedIn, 401);
-    const std::optional<PortalAccount> a = portal_.account(session->readerNumber);
-    if (!a)
-        return jsonError(PortalText::NoReader, 404);
-    QJsonArray items;
-    for (const PortalLoan& p : a->loans)
-        items << loanJson(p, *a);
-    return jsonReply({{QStringLiteral("ok"), true}, {QStringLiteral("items"), items}});
+    return withAccount(r, [&](const PortalAccount& account) {
+        const PortalAccount* a = &account;
+        QJsonArray items;
+        for (const PortalLoan& p : a->loans)
+            items << loanJson(p, *a);
+        return jsonReply({{QStringLiteral("ok"), true}, {QStringLiteral("items"), items}});
+    });
 }
 
 PortalServer::Reply PortalServer::apiFees(const Request& r)
 {
-    const std::optional<WebSession> session = apiSession(r);
-    if (!session)
-        return jsonError(WebText::NotLoggedIn, 401);
-    const std::optional<PortalAccount> a = portal_.account(session->readerNumber);
-    if (!a)
-        return jsonError(PortalText::NoReader, 404);
-    QJsonArray fees;
-    for (const PortalLoan& p : a->loans)
-        fees << QJsonObject{{QStringLiteral("item"), p.loan.编号},
-                            {QStringLiteral("title"), p.loan.名称},
-                            {QStringLiteral("charge_today"), p.charge.toString()}};
-    return jsonReply({{QStringLiteral("ok"), true},
-                      {QStringLiteral("balance"), a->卡内金额.toString()},
-                      {QStringLiteral("charge_today"), a->totalCharge.toString()},
-                      {QStringLiteral("rent_on"), a->rentOn},
-                      {QStringLiteral("fine_on"), a->fineOn},
-                      {QStringLiteral("fees"), fees}});
+    return withAccount(r, [&](const PortalAccount& account) {
+        const PortalAccount* a = &account;
+        QJsonArray fees;
+        for (const PortalLoan& p : a->loans)
+            fees << QJsonObject{{QStringLiteral("item"), p.loan.编号},
+                                {QStringLiteral("title"), p.loan.名称},
+                                {QStringLiteral("charge_today"), p.charge.toString()}};
+        return jsonReply({{QStringLiteral("ok"), true},
+                          {QStringLiteral("balance"), a->卡内金额.toString()},
+                          {QStringLiteral("charge_today"), a->totalCharge.toString()},
+                          {QStringLiteral("rent_on"), a->rentOn},
+                          {QStringLiteral("fine_on"), a->fineOn},
+                          {QStringLiteral("fees"), fees}});
+    });
 }
 
 PortalServer::Reply PortalServer::apiHistory(const Request& r)
@@ -887,14 +892,11 @@ PortalServer::Reply PortalServer::apiHistory(const Request& r)
 
 PortalServer::Reply PortalServer::apiReservations(const Request& r)
 {
-    const std::optional<WebSession> session = apiSession(r);
-    if (!session)
-        return jsonError(WebText::NotLoggedIn, 401);
-    const std::optional<PortalAccount> a = portal_.account(session->readerNumber);
-    if (!a)
-        return jsonError(PortalText::NoReader, 404);
-    return jsonReply({{QStringLiteral("ok"), true},
-                      {QStringLiteral("reservations"), reservationsJson(a->reservations)}});
+    return withAccount(r, [&](const PortalAccount& account) {
+        const PortalAccount* a = &account;
+        return jsonReply({{QStringLiteral("ok"), true},
+                          {QStringLiteral("reservations"), reservationsJson(a->reservations)}});
+    });
 }
 
 namespace {

@@ -112,6 +112,7 @@ private:
     // The session of the page's cookie, or of the JSON interface's bearer token.
     std::optional<WebSession> pageSession(const Request& r);
     std::optional<WebSession> apiSession(const Request& r);
+    Reply withAccount(const Request& r, const std::function<Reply(const PortalAccount&)>& answer);
     QByteArray sessionToken(const Request& r) const;
     bool csrfMatches(const Request& r, const WebSession& s) const;
 
