@@ -8,6 +8,14 @@
 #include <algorithm>
 #include <freexl.h>
 
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <functional>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 QString freexlError(int code)
 {
@@ -155,6 +163,8 @@ CompoundFile readCompoundFile(const QByteArray& file)
         const qint64 size = le(directory, e + 0x78, 4);
         if (size >= qint64(le(file, 0x38, 4))) { // a regular stream
             compound.workbook = chain(start, file, sectorSize, sectorAt, fat).left(size);
+            // FreeXL frees its copy twice when the stream ends before its stated size.
+            compound.sound = compound.workbook.size() == size;
             return compound;
         }
         // A small stream lives in the mini stream, the root entry's stream.
@@ -168,6 +178,7 @@ CompoundFile readCompoundFile(const QByteArray& file)
             chain(
                 start, mini, miniSize, [&](quint32 n) { return qint64(n) * miniSize; }, miniFat)
                 .left(size);
+        compound.sound = compound.workbook.size() == size;
         return compound;
     }
     return compound;
@@ -214,6 +225,21 @@ bool sharedStringsFit(const QByteArray& stream)
     return true;
 }
 
+// Whether every record of the workbook stream keeps to BIFF8's limit of 8,224 bytes of data
+// and ends within the stream: FreeXL copies a record into a buffer of that measure without
+// checking the length the record states.
+bool recordsFit(const QByteArray& stream)
+{
+    constexpr qint64 kMaxRecordData = 8224;
+    for (qint64 at = 0; at + 4 <= stream.size();) {
+        const qint64 length = le(stream, at + 2, 2);
+        if (length > kMaxRecordData || at + 4 + length > stream.size())
+            return false;
+        at += 4 + length;
+    }
+    return true;
+}
+
 // Closes the FreeXL handle however the reading ends.
 struct Handle
 {
@@ -224,6 +250,172 @@ struct Handle
             freexl_close(h);
     }
 };
+// FreeXL reads a hostile workbook past its buffers and frees memory twice; no check made
+// beforehand can foresee all of it. It therefore reads in a child process of its own, which
+// sends the cells back through a pipe: a crash there is a refused file, never the desk's.
+// The stream: per cell (row u32, column u16, kind u8, length u32, UTF-8), then a final
+// record of row 0 whose text is the error ("" when the reading succeeded).
+void putRecord(QByteArray& out, quint32 row, quint16 column, quint8 kind, const QByteArray& text)
+{
+    out.append(reinterpret_cast<const char*>(&row), 4);
+    out.append(reinterpret_cast<const char*>(&column), 2);
+    out.append(char(kind));
+    const quint32 length = quint32(text.size());
+    out.append(reinterpret_cast<const char*>(&length), 4);
+    out.append(text);
+}
+
+bool writeAll(int fd, const QByteArray& bytes)
+{
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+// In the child: the cells of the worksheet, then the error text, to fd.
+void readWithFreeXL(const QByteArray& path, unsigned short active, int fd)
+{
+    QByteArray out;
+    auto fail = [&](const QString& message) {
+        putRecord(out, 0, 0, 0, message.toUtf8());
+        writeAll(fd, out);
+    };
+    Handle xls;
+    int rc = freexl_open(path.constData(), &xls.h);
+    if (rc != FREEXL_OK)
+        return fail(QStringLiteral("不能读取：%1。").arg(freexlError(rc)));
+    unsigned int info = 0;
+    if (freexl_get_info(xls.h, FREEXL_BIFF_PASSWORD, &info) == FREEXL_OK &&
+        info == FREEXL_BIFF_OBFUSCATED)
+        return fail(QStringLiteral("有密码保护，不能读取。"));
+    unsigned int sheets = 0;
+    if (freexl_get_info(xls.h, FREEXL_BIFF_SHEET_COUNT, &sheets) != FREEXL_OK || sheets == 0)
+        return fail(QStringLiteral("中没有工作表。"));
+    unsigned int rows = 0;
+    unsigned short columns = 0;
+    if (active >= sheets)
+        active = 0;
+    if ((rc = freexl_select_active_worksheet(xls.h, active)) != FREEXL_OK ||
+        (rc = freexl_worksheet_dimensions(xls.h, &rows, &columns)) != FREEXL_OK)
+        return fail(QStringLiteral("不能读取：%1。").arg(freexlError(rc)));
+    for (unsigned int r = 0; r < rows; ++r) {
+        for (unsigned short c = 0; c < columns; ++c) {
+            FreeXL_CellValue v;
+            if ((rc = freexl_get_cell_value(xls.h, r, c, &v)) != FREEXL_OK)
+                return fail(QStringLiteral("不能读取：%1。").arg(freexlError(rc)));
+            QByteArray text;
+            bool number = false;
+            switch (v.type) {
+            case FREEXL_CELL_INT:
+                text = QByteArray::number(v.value.int_value);
+                number = true;
+                break;
+            case FREEXL_CELL_DOUBLE:
+                text = SheetText::number(v.value.double_value).toUtf8();
+                number = true;
+                break;
+            case FREEXL_CELL_TEXT:
+            case FREEXL_CELL_SST_TEXT:
+            case FREEXL_CELL_DATE:
+            case FREEXL_CELL_TIME:
+                text = QByteArray(v.value.text_value);
+                break;
+            case FREEXL_CELL_DATETIME:
+                text = QByteArray(v.value.text_value);
+                if (text.endsWith(" 00:00:00"))
+                    text.chop(9);
+                break;
+            default:
+                break;
+            }
+            if (!text.isEmpty())
+                putRecord(out, r + 1, c + 1, number ? 1 : 0, text);
+        }
+        if (out.size() > (1 << 20)) {
+            if (!writeAll(fd, out))
+                return;
+            out.clear();
+        }
+    }
+    fail(QString());
+}
+
+// The cells FreeXL reads in a child process, handed to setCell; the error text, empty when
+// the reading succeeded.
+QString readIsolated(const QByteArray& path, unsigned short active,
+                     const std::function<void(int, int, const QString&, bool)>& setCell)
+{
+    const QString broken = QStringLiteral("不能读取：文件已损坏或不完整。");
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0)
+        return QStringLiteral("不能读取：%1。").arg(QString::fromLocal8Bit(strerror(errno)));
+    const pid_t child = ::fork();
+    if (child < 0) {
+        ::close(fds[0]);
+        ::close(fds[1]);
+        return QStringLiteral("不能读取：%1。").arg(QString::fromLocal8Bit(strerror(errno)));
+    }
+    if (child == 0) {
+        ::close(fds[0]);
+        readWithFreeXL(path, active, fds[1]);
+        ::_exit(0); // no destructors nor atexit handlers of the parent's objects
+    }
+    ::close(fds[1]);
+    // The records as they come; a record stating more than the format can hold is refused.
+    QByteArray pending;
+    QString result = broken;
+    bool ended = false, refused = false;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        pending.append(buffer, n);
+        qsizetype at = 0;
+        while (!ended && !refused && pending.size() - at >= 11) {
+            quint32 row, length;
+            quint16 column;
+            std::memcpy(&row, pending.constData() + at, 4);
+            std::memcpy(&column, pending.constData() + at + 4, 2);
+            const quint8 kind = quint8(pending[at + 6]);
+            std::memcpy(&length, pending.constData() + at + 7, 4);
+            if (length > quint32(SheetLimits::kMaxCellBytes) || row > 65536u || column > 256u) {
+                refused = true;
+                break;
+            }
+            if (pending.size() - at - 11 < qsizetype(length))
+                break;
+            const QString text = QString::fromUtf8(pending.constData() + at + 11, length);
+            at += 11 + length;
+            if (row == 0) {
+                result = text;
+                ended = true;
+            } else {
+                setCell(int(row), int(column), text, kind == 1);
+            }
+        }
+        pending.remove(0, at);
+        if (ended || refused)
+            break;
+    }
+    ::close(fds[0]);
+    int status = 0;
+    if (refused || !ended)
+        ::kill(child, SIGKILL);
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (refused || !ended || !WIFEXITED(status))
+        return broken;
+    return result;
+}
 } // namespace
 
 bool XlsReader::open(const QString& path, QString* error)
@@ -234,72 +426,20 @@ bool XlsReader::open(const QString& path, QString* error)
     if (QFile f(path); f.open(QIODevice::ReadOnly))
         bytes = f.readAll();
     const CompoundFile compound = readCompoundFile(bytes);
-    if (!compound.sound || !sharedStringsFit(compound.workbook)) {
+    if (!compound.sound || !sharedStringsFit(compound.workbook) || !recordsFit(compound.workbook)) {
         *error = QStringLiteral("%1 不能读取：文件已损坏或不完整。").arg(shown);
         return false;
     }
-    Handle xls;
-    int rc = freexl_open(QFile::encodeName(path).constData(), &xls.h);
-    if (rc != FREEXL_OK) {
-        *error = QStringLiteral("%1 不能读取：%2。").arg(shown, freexlError(rc));
+    const unsigned short active = activeWorksheet(compound.workbook);
+    const QString failure =
+        readIsolated(QFile::encodeName(path), active,
+                     [this](int row, int column, const QString& text, bool number) {
+                         setCell(row, column, text, number ? CellKind::Number : CellKind::Text);
+                     });
+    if (!failure.isEmpty()) {
+        clear();
+        *error = QStringLiteral("%1 %2").arg(shown, failure);
         return false;
-    }
-    unsigned int info = 0;
-    if (freexl_get_info(xls.h, FREEXL_BIFF_PASSWORD, &info) == FREEXL_OK &&
-        info == FREEXL_BIFF_OBFUSCATED) {
-        *error = QStringLiteral("%1 有密码保护，不能读取。").arg(shown);
-        return false;
-    }
-    unsigned int sheets = 0;
-    if (freexl_get_info(xls.h, FREEXL_BIFF_SHEET_COUNT, &sheets) != FREEXL_OK || sheets == 0) {
-        *error = QStringLiteral("%1 中没有工作表。").arg(shown);
-        return false;
-    }
-    unsigned int rows = 0;
-    unsigned short columns = 0;
-    unsigned short active = activeWorksheet(compound.workbook);
-    if (active >= sheets)
-        active = 0;
-    if ((rc = freexl_select_active_worksheet(xls.h, active)) != FREEXL_OK ||
-        (rc = freexl_worksheet_dimensions(xls.h, &rows, &columns)) != FREEXL_OK) {
-        *error = QStringLiteral("%1 不能读取：%2。").arg(shown, freexlError(rc));
-        return false;
-    }
-    for (unsigned int r = 0; r < rows; ++r) {
-        for (unsigned short c = 0; c < columns; ++c) {
-            FreeXL_CellValue v;
-            if ((rc = freexl_get_cell_value(xls.h, r, c, &v)) != FREEXL_OK) {
-                clear();
-                *error = QStringLiteral("%1 不能读取：%2。").arg(shown, freexlError(rc));
-                return false;
-            }
-            QString text;
-            CellKind kind = CellKind::Text;
-            switch (v.type) {
-            case FREEXL_CELL_INT:
-                text = QString::number(v.value.int_value);
-                kind = CellKind::Number;
-                break;
-            case FREEXL_CELL_DOUBLE:
-                text = SheetText::number(v.value.double_value);
-                kind = CellKind::Number;
-                break;
-            case FREEXL_CELL_TEXT:
-            case FREEXL_CELL_SST_TEXT:
-            case FREEXL_CELL_DATE:
-            case FREEXL_CELL_TIME:
-                text = QString::fromUtf8(v.value.text_value);
-                break;
-            case FREEXL_CELL_DATETIME:
-                text = QString::fromUtf8(v.value.text_value);
-                if (text.endsWith(QLatin1String(" 00:00:00")))
-                    text.chop(9);
-                break;
-            default:
-                break;
-            }
-            setCell(int(r) + 1, int(c) + 1, text, kind);
-        }
     }
     finish();
     return true;
