@@ -13,6 +13,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
+#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -352,6 +353,7 @@ QString readIsolated(const QByteArray& path, unsigned short active,
                      const std::function<void(int, int, const QString&, bool)>& setCell)
 {
     const QString broken = QStringLiteral("不能读取：文件已损坏或不完整。");
+    constexpr int kChildSilenceMs = 60000;
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0)
         return QStringLiteral("不能读取：%1。").arg(QString::fromLocal8Bit(strerror(errno)));
@@ -377,6 +379,13 @@ QString readIsolated(const QByteArray& path, unsigned short active,
     bool ended = false, refused = false;
     char buffer[65536];
     for (;;) {
+        // A child silent for a minute is stuck (FreeXL looping, say): the file is refused.
+        pollfd ready{fds[0], POLLIN, 0};
+        const int polled = ::poll(&ready, 1, kChildSilenceMs);
+        if (polled < 0 && errno == EINTR)
+            continue;
+        if (polled <= 0)
+            break;
         const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
         if (n < 0 && errno == EINTR)
             continue;
