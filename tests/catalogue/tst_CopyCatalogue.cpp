@@ -1,6 +1,7 @@
 #include "../common/RecordingMessenger.h"
 #include "../common/TestLibrary.h"
 #include "../common/TestMain.h"
+#include "../common/ZtestServer.h"
 #include "catalogue/BkAddUt.h"
 #include "catalogue/CopyCatalogueUt.h"
 #include "data/LoginState.h"
@@ -42,26 +43,13 @@ void addEngines()
 class CopyCatalogueTest : public QObject
 {
     Q_OBJECT
-    QProcess server_;
-    QTcpServer silent_;
+    ZtestServer ztest_;
 
 private slots:
     void initTestCase()
     {
-        server_.start(QStringLiteral("yaz-ztest"),
-                      {QStringLiteral("-l"), QStringLiteral("/dev/null"),
-                       QStringLiteral("tcp:127.0.0.1:%1").arg(kZtestPort)});
-        QVERIFY2(server_.waitForStarted(), "yaz-ztest (Debian package yaz) is needed");
-        QTcpSocket probe;
-        QTRY_VERIFY_WITH_TIMEOUT((probe.connectToHost(QStringLiteral("127.0.0.1"), kZtestPort),
-                                  probe.waitForConnected(200)),
-                                 10000);
-        QVERIFY(silent_.listen(QHostAddress::LocalHost));
-    }
-    void cleanupTestCase()
-    {
-        server_.kill();
-        server_.waitForFinished();
+        const QString why = ztest_.start(kZtestPort);
+        QVERIFY2(why.isEmpty(), qPrintable(why));
     }
     void init() { LoginState::reset(); }
 
@@ -137,7 +125,7 @@ private slots:
         TestLibrary lib;
         QVERIFY2(lib.ok(), qPrintable(lib.error()));
         CopyCatalogue::saveTargets(lib.db(),
-                                   {target(QStringLiteral("不应答"), silent_.serverPort(), false)});
+                                   {target(QStringLiteral("不应答"), ztest_.silentPort(), false)});
         RecordingMessenger messages;
         TCopyCatalogueFm screen({});
         screen.show();

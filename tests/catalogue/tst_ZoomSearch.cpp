@@ -1,4 +1,5 @@
 #include "../common/TestMain.h"
+#include "../common/ZtestServer.h"
 #include "marc/ZoomSearch.h"
 
 #include <QElapsedTimer>
@@ -27,26 +28,13 @@ ZoomTarget ztest(bool sru)
 class ZoomSearchTest : public QObject
 {
     Q_OBJECT
-    QProcess server_;
-    QTcpServer silent_; // accepts connections and never answers
+    ZtestServer ztest_;
 
 private slots:
     void initTestCase()
     {
-        server_.start(QStringLiteral("yaz-ztest"),
-                      {QStringLiteral("-l"), QStringLiteral("/dev/null"),
-                       QStringLiteral("tcp:127.0.0.1:%1").arg(kZtestPort)});
-        QVERIFY2(server_.waitForStarted(), "yaz-ztest (Debian package yaz) is needed");
-        QTcpSocket probe;
-        QTRY_VERIFY_WITH_TIMEOUT((probe.connectToHost(QStringLiteral("127.0.0.1"), kZtestPort),
-                                  probe.waitForConnected(200)),
-                                 10000);
-        QVERIFY(silent_.listen(QHostAddress::LocalHost));
-    }
-    void cleanupTestCase()
-    {
-        server_.kill();
-        server_.waitForFinished();
+        const QString why = ztest_.start(kZtestPort);
+        QVERIFY2(why.isEmpty(), qPrintable(why));
     }
 
     void queries()
@@ -92,7 +80,7 @@ private slots:
     {
         ZoomTarget silent = ztest(false);
         silent.name = QStringLiteral("不应答");
-        silent.port = silent_.serverPort();
+        silent.port = ztest_.silentPort();
         QElapsedTimer clock;
         clock.start();
         const ZoomResult r = ZoomSearch::run({silent, ztest(false), ztest(true)}, ZoomField::Isbn,
@@ -119,7 +107,7 @@ private slots:
     void cancelEndsTheSearchAtOnce()
     {
         ZoomTarget silent = ztest(false);
-        silent.port = silent_.serverPort();
+        silent.port = ztest_.silentPort();
         std::atomic<bool> cancel = false;
         std::thread canceller([&] {
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
