@@ -32,7 +32,73 @@ QString textOf(const Database& db, const ColumnDef& column)
     return c;
 }
 
+// "模糊" on the column's text, with a containsPattern value.
+QString containsCondition(const Database& db, const QString& text)
+{
+    if (db.engine() == DbEngine::SQLite)
+        return text + QStringLiteral(" like ? escape '\\'");
+    return QStringLiteral("lower(%1) like lower(?) escape '\\'").arg(text);
+}
+
+// The table's text index when it can serve "模糊" on these columns for this value: trigrams
+// need three characters; a shorter value is left to the scan.
+const Schema::TextIndex* indexServing(const Database& db, const TableDef& table,
+                                      const QStringList& columns, const QString& value)
+{
+    const Schema::TextIndex* ix = Schema::textIndex(table.name);
+    if (!ix || db.engine() != DbEngine::SQLite ||
+        value.toUcs4().size() < ListSearch::kShortestIndexedText)
+        return nullptr;
+    for (const QString& c : columns)
+        if (!ix->columns.contains(c))
+            return nullptr;
+    return Schema::hasTextIndex(db, table.name) ? ix : nullptr;
+}
+
+QString candidates(const Schema::TextIndex& ix)
+{
+    return QStringLiteral("%1.rowid in (select rowid from %2 where %2 match ?)")
+        .arg(ix.table, ix.ftsTable);
+}
+
 } // namespace
+
+QString ListSearch::textIndexQuery(const QStringList& columns, const QString& text)
+{
+    QString phrase = text;
+    phrase.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QStringLiteral("{%1} : \"%2\"").arg(columns.join(QLatin1Char(' ')), phrase);
+}
+
+std::optional<ListStatement> ListSearch::anyColumn(const Database& db, const QString& table,
+                                                   const QString& text, QString* error)
+{
+    const TableDef* t = Schema::table(table);
+    const Schema::TextIndex* ix = t ? Schema::textIndex(t->name) : nullptr;
+    if (!ix) {
+        if (error)
+            *error = QStringLiteral("没有\"%1\"这个表!").arg(table);
+        return std::nullopt;
+    }
+    if (text.isEmpty()) {
+        if (error)
+            *error = kEmptyCondition;
+        return std::nullopt;
+    }
+    QStringList likes;
+    QVariantList values;
+    for (const QString& c : ix->columns) {
+        likes << containsCondition(db, c);
+        values << containsPattern(text);
+    }
+    ListStatement s{QLatin1Char('(') + likes.join(QStringLiteral(" or ")) + QLatin1Char(')'),
+                    values};
+    if (indexServing(db, *t, ix->columns, text)) {
+        s.sql = candidates(*ix) + QStringLiteral(" and ") + s.sql;
+        s.values.prepend(textIndexQuery(ix->columns, text));
+    }
+    return s;
+}
 
 QString ListDescription::opening(const Database& db) const
 {
@@ -94,11 +160,14 @@ std::optional<ListStatement> ListSearch::condition(const Database& db, const QSt
     }
     // Letter case is ignored on both engines: SQLite's like ignores it already (for the
     // letters its lower() folds), PostgreSQL's is told to.
-    if (db.engine() == DbEngine::SQLite)
-        return ListStatement{text + QStringLiteral(" like ? escape '\\'"),
-                             {containsPattern(value)}};
-    return ListStatement{QStringLiteral("lower(%1) like lower(?) escape '\\'").arg(text),
-                         {containsPattern(value)}};
+    const QString like = containsCondition(db, text);
+    // SQLite: the text index names the rows that may hold the value, the like keeps exactly
+    // those the scan keeps, in the same (rowid) order. PostgreSQL's trigram indexes serve
+    // the like as it stands.
+    if (const Schema::TextIndex* ix = indexServing(db, *t, {column->name}, value))
+        return ListStatement{candidates(*ix) + QStringLiteral(" and ") + like,
+                             {textIndexQuery({column->name}, value), containsPattern(value)}};
+    return ListStatement{like, {containsPattern(value)}};
 }
 
 std::optional<ListStatement> ListSearch::statement(const Database& db, const QString& selectHead,

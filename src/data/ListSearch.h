@@ -81,6 +81,20 @@ std::optional<ListStatement> condition(const Database& db, const QString& table,
                                        const QString& typedColumn, const QString& value, bool exact,
                                        QString* error);
 
+// A value of fewer characters than this is searched by a scan: the text index holds
+// three-character pieces.
+constexpr int kShortestIndexedText = 3;
+
+// The FTS5 query that finds text as one phrase in any of the columns.
+QString textIndexQuery(const QStringList& columns, const QString& text);
+
+// The condition that finds text anywhere in any indexed text column of the table (图书 or
+// 期刊: title, author, ISBN, publisher, class, call number, numbers), as "模糊" finds it in
+// one column; through the text index where it serves. nullopt with *error for another table
+// or empty text.
+std::optional<ListStatement> anyColumn(const Database& db, const QString& table,
+                                       const QString& text, QString* error);
+
 // selectHead (e.g. "select * from 图书") followed by " where " and the condition.
 std::optional<ListStatement> statement(const Database& db, const QString& selectHead,
                                        const QString& table, const QString& typedColumn,

@@ -326,6 +326,40 @@ QString rightsColumnsList()
     return QStringLiteral("qxadmin, qxdel, qxbk, qxrd, qxqk, qxwp, qxbkxg, qxrdxg, qxqkxg, "
                           "qxwpxg, qxborrow, qxreturn, qxsysset, qxadddata, qxModifyStock");
 }
+QString ftsColumns(const Schema::TextIndex& ix, const QString& row)
+{
+    QStringList out;
+    for (const QString& c : ix.columns)
+        out << (row.isEmpty() ? c : row + QLatin1Char('.') + c);
+    return out.join(QStringLiteral(", "));
+}
+
+QString trigramIndexName(const Schema::TextIndex& ix, const QString& column)
+{
+    return QStringLiteral("ix_%1_%2_trgm").arg(ix.table, column);
+}
+
+// pg_trgm is made when the server offers it; without it the search scans as before.
+bool haveTrigramExtension(const Database& db)
+{
+    const auto present = [&] {
+        return DbValue::toInt(db.scalar(QStringLiteral(
+                   "select count(*) from pg_extension where extname = 'pg_trgm'"))) > 0;
+    };
+    if (present())
+        return true;
+    if (DbValue::toInt(db.scalar(QStringLiteral(
+            "select count(*) from pg_available_extensions where name = 'pg_trgm'"))) == 0)
+        return false;
+    try {
+        db.execute(QStringLiteral("create extension if not exists pg_trgm"));
+    } catch (const DbError& e) {
+        qWarning("pg_trgm is not available (%s): the catalogue search scans its tables",
+                 qPrintable(e.message()));
+        return false;
+    }
+    return present();
+}
 } // namespace
 
 const ColumnDef* TableDef::column(const QString& columnName) const
@@ -372,7 +406,91 @@ QStringList Schema::createStatements(DbEngine engine)
         out << tableSql(engine, t);
     for (const IndexDef& ix : kIndexes)
         out << indexSql(engine, ix);
+    if (engine == DbEngine::SQLite)
+        out << textIndexStatements(engine);
     return out;
+}
+
+const QList<Schema::TextIndex>& Schema::textIndexes()
+{
+    // The columns the lists and the catalogue search look into for any part of the text;
+    // places and sub-classes, held by whole shelves, are left to the scan.
+    static const QList<TextIndex> all{
+        {QStringLiteral("图书"),
+         QStringLiteral("图书检索"),
+         {QStringLiteral("编号"), QStringLiteral("条形码"), QStringLiteral("名称"),
+          QStringLiteral("索书号"), QStringLiteral("分类"), QStringLiteral("作者"),
+          QStringLiteral("译者"), QStringLiteral("出版社"), QStringLiteral("isbn")}},
+        {QStringLiteral("期刊"),
+         QStringLiteral("期刊检索"),
+         {QStringLiteral("编号"), QStringLiteral("条形码"), QStringLiteral("名称"),
+          QStringLiteral("分类"), QStringLiteral("出版社"), QStringLiteral("issn")}}};
+    return all;
+}
+
+const Schema::TextIndex* Schema::textIndex(const QString& table)
+{
+    for (const TextIndex& ix : textIndexes())
+        if (ix.table == table)
+            return &ix;
+    return nullptr;
+}
+
+QStringList Schema::textIndexStatements(DbEngine engine)
+{
+    QStringList out;
+    for (const TextIndex& ix : textIndexes()) {
+        if (engine != DbEngine::SQLite) {
+            if (engine == DbEngine::PostgreSQL)
+                for (const QString& c : ix.columns)
+                    out << QStringLiteral("CREATE INDEX %1 ON %2 USING gin (lower(%3) "
+                                          "gin_trgm_ops)")
+                               .arg(trigramIndexName(ix, c), ix.table, c);
+            continue;
+        }
+        // External content: the rows stay in the table alone, the FTS table holds the
+        // tokens. Only a change of an indexed column touches it (a loan changes 数量).
+        const QString cols = ftsColumns(ix, {});
+        const QString insertNew =
+            QStringLiteral("INSERT INTO %1 (rowid, %2) VALUES (new.rowid, %3);")
+                .arg(ix.ftsTable, cols, ftsColumns(ix, QStringLiteral("new")));
+        const QString deleteOld =
+            QStringLiteral("INSERT INTO %1 (%1, rowid, %2) VALUES ('delete', old.rowid, %3);")
+                .arg(ix.ftsTable, cols, ftsColumns(ix, QStringLiteral("old")));
+        out << QStringLiteral("CREATE VIRTUAL TABLE %1 USING fts5(%2, content='%3', "
+                              "tokenize='trigram')")
+                   .arg(ix.ftsTable, cols, ix.table);
+        out << QStringLiteral("CREATE TRIGGER %1_ai AFTER INSERT ON %2 BEGIN %3 END")
+                   .arg(ix.ftsTable, ix.table, insertNew);
+        out << QStringLiteral("CREATE TRIGGER %1_ad AFTER DELETE ON %2 BEGIN %3 END")
+                   .arg(ix.ftsTable, ix.table, deleteOld);
+        out << QStringLiteral("CREATE TRIGGER %1_au AFTER UPDATE OF %2 ON %3 BEGIN %4 %5 END")
+                   .arg(ix.ftsTable, cols, ix.table, deleteOld, insertNew);
+    }
+    return out;
+}
+
+void Schema::rebuildTextIndexes(const Database& db)
+{
+    if (db.engine() != DbEngine::SQLite)
+        return;
+    for (const TextIndex& ix : textIndexes())
+        db.execute(QStringLiteral("INSERT INTO %1 (%1) VALUES ('rebuild')").arg(ix.ftsTable));
+}
+
+bool Schema::hasTextIndex(const Database& db, const QString& table)
+{
+    const TextIndex* ix = textIndex(table);
+    if (!ix)
+        return false;
+    if (db.engine() == DbEngine::SQLite)
+        return DbValue::toInt(db.scalar(QStringLiteral("select count(*) from sqlite_master "
+                                                       "where type = 'table' and name = ?"),
+                                        {ix->ftsTable})) > 0;
+    for (const QString& c : ix->columns)
+        if (!indexExists(db, trigramIndexName(*ix, c)))
+            return false;
+    return true;
 }
 
 bool Schema::addMissing(const Database& db)
@@ -401,11 +519,25 @@ bool Schema::addMissing(const Database& db)
     if (has(QStringLiteral("管理员")) && !indexExists(db, QString::fromUtf8(kOperatorNameKey)) &&
         duplicateOperatorNames(db).isEmpty())
         statements << indexSql(db.engine(), *indexNamed(kOperatorNameKey));
+    // The text index of a library made before it: built from the rows once, here.
+    bool textIndexAdded = false;
+    if ((db.engine() == DbEngine::SQLite || db.engine() == DbEngine::PostgreSQL) &&
+        has(QStringLiteral("图书")) && has(QStringLiteral("期刊")) &&
+        !hasTextIndex(db, QStringLiteral("图书")) &&
+        (db.engine() == DbEngine::SQLite || haveTrigramExtension(db))) {
+        for (const QString& sql : textIndexStatements(db.engine()))
+            if (db.engine() == DbEngine::SQLite ||
+                !indexExists(db, sql.section(QLatin1Char(' '), 2, 2)))
+                statements << sql;
+        textIndexAdded = true;
+    }
     if (statements.isEmpty())
         return false;
     db.transaction([&] {
         for (const QString& sql : statements)
             db.execute(sql);
+        if (textIndexAdded)
+            rebuildTextIndexes(db);
         if (noticeTextAdded)
             db.execute(QStringLiteral("update 系统设置 set 催还通知文字 = ?"),
                        {kDefaultOverdueNoticeText});
@@ -425,9 +557,13 @@ QStringList Schema::duplicateOperatorNames(const Database& db)
 
 void Schema::create(const Database& db)
 {
+    const bool trigramIndexes = db.engine() == DbEngine::PostgreSQL && haveTrigramExtension(db);
     db.transaction([&] {
         for (const QString& sql : createStatements(db.engine()))
             db.execute(sql);
+        if (trigramIndexes)
+            for (const QString& sql : textIndexStatements(db.engine()))
+                db.execute(sql);
 
         db.execute(
             QStringLiteral(
