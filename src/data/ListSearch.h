@@ -81,11 +81,8 @@ std::optional<ListStatement> condition(const Database& db, const QString& table,
                                        const QString& typedColumn, const QString& value, bool exact,
                                        QString* error);
 
-// A value of fewer characters than this is searched by a scan: the text index holds
-// three-character pieces.
-constexpr int kShortestIndexedText = 3;
-
-// The FTS5 query that finds text as one phrase in any of the columns.
+// The FTS5 query that names the rows holding every piece of text (TextTokenizer) in one
+// of the columns.
 QString textIndexQuery(const QStringList& columns, const QString& text);
 
 // The condition that finds text anywhere in any indexed text column of the table (图书 or
@@ -94,6 +91,18 @@ QString textIndexQuery(const QStringList& columns, const QString& text);
 // or empty text.
 std::optional<ListStatement> anyColumn(const Database& db, const QString& table,
                                        const QString& text, QString* error);
+
+// The rows anyColumn finds, for a program that reads a page at a time: "from ... where ..."
+// with its values (the table's columns named table.column), and the order that pages it
+// without sorting every row found: on SQLite the order the library took the rows in, on
+// PostgreSQL 编号.
+struct Source
+{
+    ListStatement statement;
+    QString order;
+};
+std::optional<Source> anyColumnSource(const Database& db, const QString& table, const QString& text,
+                                      QString* error);
 
 // selectHead (e.g. "select * from 图书") followed by " where " and the condition.
 std::optional<ListStatement> statement(const Database& db, const QString& selectHead,

@@ -45,14 +45,14 @@ const TableDef* table(const QString& name); // without regard to case; nullptr i
 QString tableName(const QString& typed);
 QString columnName(const QString& table, const QString& typed);
 
-// CREATE TABLE and CREATE INDEX statements for the engine (with the text index of the
-// catalogue on SQLite; on PostgreSQL that needs pg_trgm, see textIndexStatements).
+// CREATE TABLE and CREATE INDEX statements for the engine, with the text index of the
+// catalogue.
 QStringList createStatements(DbEngine engine);
 
 // The catalogue's text index: the text columns of a table whose "模糊" search an index can
-// serve. On SQLite an FTS5 table (trigram tokens) over the table's own rows, kept up to date
-// by triggers on the table; on PostgreSQL a pg_trgm GIN index on lower(column) per column,
-// which the list search's lower(column) like lower(?) uses as it stands.
+// serve: the characters and pairs of neighbouring characters of each column. On SQLite an
+// FTS5 table (TextTokenizer) over the table's own rows, kept up to date by triggers on the
+// table; on PostgreSQL a GIN index on tushu_grams(lower(column)) per column.
 struct TextIndex
 {
     QString table;
@@ -62,14 +62,13 @@ struct TextIndex
 const QList<TextIndex>& textIndexes();
 // The text index of the table (its schema name), or nullptr.
 const TextIndex* textIndex(const QString& table);
-// Statements that make the text indexes of every table on the engine (PostgreSQL: with
-// pg_trgm present). On SQLite they make empty tables: a library with rows fills them by
-// rebuildTextIndexes.
+// Statements that make the text indexes of every table on the engine. On SQLite they make
+// empty tables: a library with rows fills them by rebuildTextIndexes.
 QStringList textIndexStatements(DbEngine engine);
 // Fills the SQLite text indexes from their tables' rows (after rows came in without them).
 void rebuildTextIndexes(const Database& db);
 // Whether the database has the table's text index (SQLite: the FTS table; PostgreSQL: the
-// trigram indexes).
+// GIN indexes).
 bool hasTextIndex(const Database& db, const QString& table);
 // Creates every table and the rows that must exist, in one transaction.
 void create(const Database& db);
