@@ -2,6 +2,7 @@
 
 #include "ConnectionString.h"
 #include "FileSystemKind.h"
+#include "TextTokenizer.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -11,6 +12,7 @@
 #include <QSqlRecord>
 
 #include <libpq-fe.h>
+#include <sqlite3.h>
 
 namespace {
 QString errorText(const QSqlError& e)
@@ -130,6 +132,14 @@ bool Database::openCopyOf(const QString& otherConnection, DbEngine engine, QStri
 
 bool Database::setUpSqlite(QString* error) const
 {
+    // The catalogue's text index is read and written through its tokenizer: a connection
+    // without it could not change a book.
+    const QVariant driverHandle = handle().driver()->handle();
+    sqlite3* connection = qstrcmp(driverHandle.typeName(), "sqlite3*") == 0
+                              ? *static_cast<sqlite3* const*>(driverHandle.constData())
+                              : nullptr;
+    if (!connection || !TextTokenizer::registerOn(connection, error))
+        return false;
     try {
         execute(QStringLiteral("PRAGMA synchronous=FULL"));
         execute(QStringLiteral("PRAGMA foreign_keys=ON"));

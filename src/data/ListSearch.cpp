@@ -1,6 +1,7 @@
 #include "ListSearch.h"
 
 #include "Schema.h"
+#include "TextTokenizer.h"
 
 namespace {
 
@@ -32,7 +33,127 @@ QString textOf(const Database& db, const ColumnDef& column)
     return c;
 }
 
+// "模糊" on the column's text, with a containsPattern value.
+QString containsCondition(const Database& db, const QString& text)
+{
+    if (db.engine() == DbEngine::SQLite)
+        return text + QStringLiteral(" like ? escape '\\'");
+    return QStringLiteral("lower(%1) like lower(?) escape '\\'").arg(text);
+}
+
+// The table's text index when it can serve "模糊" on these columns.
+const Schema::TextIndex* indexServing(const Database& db, const TableDef& table,
+                                      const QStringList& columns)
+{
+    const Schema::TextIndex* ix = Schema::textIndex(table.name);
+    if (!ix)
+        return nullptr;
+    for (const QString& c : columns)
+        if (!ix->columns.contains(c))
+            return nullptr;
+    return Schema::hasTextIndex(db, table.name) ? ix : nullptr;
+}
+
+// The likes of "模糊" on each column, or'ed, each column named as qualifier.column.
+QString anyLike(const Database& db, const QStringList& columns, const QString& qualifier,
+                const QString& pattern, QVariantList& values)
+{
+    QStringList parts;
+    for (const QString& c : columns) {
+        parts << containsCondition(db, qualifier + QLatin1Char('.') + c);
+        values << pattern;
+    }
+    return parts.join(QStringLiteral(" or "));
+}
+
+// "模糊" on any of the columns: the text index names the rows that may hold the value (they
+// hold every piece of it), the like keeps exactly those the scan keeps.
+ListStatement indexedContains(const Database& db, const Schema::TextIndex& ix,
+                              const QStringList& columns, const QString& value)
+{
+    const QString pattern = ListSearch::containsPattern(value);
+    ListStatement s;
+    if (db.engine() == DbEngine::SQLite) {
+        s.values << ListSearch::textIndexQuery(columns, value);
+        const QString likes = anyLike(db, columns, ix.table, pattern, s.values);
+        s.sql = QStringLiteral("%1.rowid in (select rowid from %2 where %2 match ?) and (%3)")
+                    .arg(ix.table, ix.ftsTable, likes);
+        return s;
+    }
+    // Each column's own index, its like checking the rows it names.
+    QStringList parts;
+    for (const QString& c : columns) {
+        const QString column = ix.table + QLatin1Char('.') + c;
+        parts << QStringLiteral("(tushu_grams(lower(%1)) @> tushu_query_grams(lower(?)) and %2)")
+                     .arg(column, containsCondition(db, column));
+        s.values << value << pattern;
+    }
+    s.sql = QLatin1Char('(') + parts.join(QStringLiteral(" or ")) + QLatin1Char(')');
+    return s;
+}
+
 } // namespace
+
+QString ListSearch::textIndexQuery(const QStringList& columns, const QString& text)
+{
+    QStringList tokens;
+    for (QString token : TextTokenizer::queryTokens(text))
+        tokens << QLatin1Char('"') + token.replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
+                      QLatin1Char('"');
+    return QStringLiteral("{%1} : (%2)")
+        .arg(columns.join(QLatin1Char(' ')), tokens.join(QStringLiteral(" AND ")));
+}
+
+std::optional<ListStatement> ListSearch::anyColumn(const Database& db, const QString& table,
+                                                   const QString& text, QString* error)
+{
+    const TableDef* t = Schema::table(table);
+    const Schema::TextIndex* ix = t ? Schema::textIndex(t->name) : nullptr;
+    if (!ix) {
+        if (error)
+            *error = QStringLiteral("没有\"%1\"这个表!").arg(table);
+        return std::nullopt;
+    }
+    if (text.isEmpty()) {
+        if (error)
+            *error = kEmptyCondition;
+        return std::nullopt;
+    }
+    if (Schema::hasTextIndex(db, t->name))
+        return indexedContains(db, *ix, ix->columns, text);
+    ListStatement s;
+    s.sql = QLatin1Char('(') +
+            anyLike(db, ix->columns, ix->table, containsPattern(text), s.values) + QLatin1Char(')');
+    return s;
+}
+
+std::optional<ListSearch::Source> ListSearch::anyColumnSource(const Database& db,
+                                                              const QString& table,
+                                                              const QString& text, QString* error)
+{
+    std::optional<ListStatement> condition = anyColumn(db, table, text, error);
+    if (!condition)
+        return std::nullopt;
+    const Schema::TextIndex& ix = *Schema::textIndex(Schema::table(table)->name);
+    Source s;
+    if (db.engine() == DbEngine::SQLite && Schema::hasTextIndex(db, ix.table)) {
+        // The index leads, in rowid order: a page is read as far as it goes, not every row
+        // the text is in.
+        s.statement.values << textIndexQuery(ix.columns, text);
+        const QString likes =
+            anyLike(db, ix.columns, ix.table, containsPattern(text), s.statement.values);
+        s.statement.sql =
+            QStringLiteral("from %2 join %1 on %1.rowid = %2.rowid where %2 match ? and (%3)")
+                .arg(ix.table, ix.ftsTable, likes);
+        s.order = ix.ftsTable + QStringLiteral(".rowid");
+        return s;
+    }
+    s.statement = {QStringLiteral("from %1 where ").arg(ix.table) + condition->sql,
+                   condition->values};
+    s.order = ix.table + (db.engine() == DbEngine::SQLite ? QStringLiteral(".rowid")
+                                                          : QStringLiteral(".编号"));
+    return s;
+}
 
 QString ListDescription::opening(const Database& db) const
 {
@@ -94,11 +215,11 @@ std::optional<ListStatement> ListSearch::condition(const Database& db, const QSt
     }
     // Letter case is ignored on both engines: SQLite's like ignores it already (for the
     // letters its lower() folds), PostgreSQL's is told to.
-    if (db.engine() == DbEngine::SQLite)
-        return ListStatement{text + QStringLiteral(" like ? escape '\\'"),
-                             {containsPattern(value)}};
-    return ListStatement{QStringLiteral("lower(%1) like lower(?) escape '\\'").arg(text),
-                         {containsPattern(value)}};
+    // Only a column's own text is in the index, not the text of a number or date.
+    if (column->type == ColumnType::Text)
+        if (const Schema::TextIndex* ix = indexServing(db, *t, {column->name}))
+            return indexedContains(db, *ix, {column->name}, value);
+    return ListStatement{containsCondition(db, text), {containsPattern(value)}};
 }
 
 std::optional<ListStatement> ListSearch::statement(const Database& db, const QString& selectHead,

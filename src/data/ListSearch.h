@@ -81,6 +81,29 @@ std::optional<ListStatement> condition(const Database& db, const QString& table,
                                        const QString& typedColumn, const QString& value, bool exact,
                                        QString* error);
 
+// The FTS5 query that names the rows holding every piece of text (TextTokenizer) in one
+// of the columns.
+QString textIndexQuery(const QStringList& columns, const QString& text);
+
+// The condition that finds text anywhere in any indexed text column of the table (图书 or
+// 期刊: title, author, ISBN, publisher, class, call number, numbers), as "模糊" finds it in
+// one column; through the text index where it serves. nullopt with *error for another table
+// or empty text.
+std::optional<ListStatement> anyColumn(const Database& db, const QString& table,
+                                       const QString& text, QString* error);
+
+// The rows anyColumn finds, for a program that reads a page at a time: "from ... where ..."
+// with its values (the table's columns named table.column), and the order that pages it
+// without sorting every row found: on SQLite the order the library took the rows in, on
+// PostgreSQL 编号.
+struct Source
+{
+    ListStatement statement;
+    QString order;
+};
+std::optional<Source> anyColumnSource(const Database& db, const QString& table, const QString& text,
+                                      QString* error);
+
 // selectHead (e.g. "select * from 图书") followed by " where " and the condition.
 std::optional<ListStatement> statement(const Database& db, const QString& selectHead,
                                        const QString& table, const QString& typedColumn,

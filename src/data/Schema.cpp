@@ -1,6 +1,7 @@
 #include "Schema.h"
 
 #include "LoginState.h"
+#include "TextTokenizer.h"
 
 #include <QSqlRecord>
 
@@ -326,6 +327,31 @@ QString rightsColumnsList()
     return QStringLiteral("qxadmin, qxdel, qxbk, qxrd, qxqk, qxwp, qxbkxg, qxrdxg, qxqkxg, "
                           "qxwpxg, qxborrow, qxreturn, qxsysset, qxadddata, qxModifyStock");
 }
+QString ftsColumns(const Schema::TextIndex& ix, const QString& row)
+{
+    QStringList out;
+    for (const QString& c : ix.columns)
+        out << (row.isEmpty() ? c : row + QLatin1Char('.') + c);
+    return out.join(QStringLiteral(", "));
+}
+
+QString gramIndexName(const Schema::TextIndex& ix, const QString& column)
+{
+    return QStringLiteral("ix_%1_%2_grams").arg(ix.table, column);
+}
+
+// PostgreSQL: the characters and pairs of neighbouring characters of a text, as the SQLite
+// tokenizer makes them, and the pieces a searched text must find (itself when it is one
+// character, else its pairs). Immutable, so an index can be made on them.
+const char* const kPgGramFunctions[] = {
+    "CREATE OR REPLACE FUNCTION tushu_grams(t text) RETURNS text[] LANGUAGE sql IMMUTABLE "
+    "STRICT PARALLEL SAFE AS $$ select array(select substr(t, i, 2) from "
+    "generate_series(1, char_length(t) - 1) i union all select substr(t, i, 1) from "
+    "generate_series(1, char_length(t)) i) $$",
+    "CREATE OR REPLACE FUNCTION tushu_query_grams(t text) RETURNS text[] LANGUAGE sql "
+    "IMMUTABLE STRICT PARALLEL SAFE AS $$ select case when char_length(t) = 1 then array[t] "
+    "else array(select substr(t, i, 2) from generate_series(1, least(char_length(t) - 1, 24)) "
+    "i) end $$"};
 } // namespace
 
 const ColumnDef* TableDef::column(const QString& columnName) const
@@ -372,7 +398,100 @@ QStringList Schema::createStatements(DbEngine engine)
         out << tableSql(engine, t);
     for (const IndexDef& ix : kIndexes)
         out << indexSql(engine, ix);
+    out << textIndexStatements(engine);
     return out;
+}
+
+const QList<Schema::TextIndex>& Schema::textIndexes()
+{
+    // The columns the catalogue search looks into for any part of the text. Numbers and
+    // barcodes, searched whole at the desk, and places held by whole shelves are left to
+    // the scan: each would cost every insert its own tokens.
+    static const QList<TextIndex> all{
+        {QStringLiteral("图书"),
+         QStringLiteral("图书检索"),
+         {QStringLiteral("名称"), QStringLiteral("作者"), QStringLiteral("译者"),
+          QStringLiteral("出版社"), QStringLiteral("isbn"), QStringLiteral("分类"),
+          QStringLiteral("分类号"), QStringLiteral("索书号")}},
+        {QStringLiteral("期刊"),
+         QStringLiteral("期刊检索"),
+         {QStringLiteral("名称"), QStringLiteral("出版社"), QStringLiteral("issn"),
+          QStringLiteral("分类")}}};
+    return all;
+}
+
+const Schema::TextIndex* Schema::textIndex(const QString& table)
+{
+    for (const TextIndex& ix : textIndexes())
+        if (ix.table == table)
+            return &ix;
+    return nullptr;
+}
+
+QStringList Schema::textIndexStatements(DbEngine engine)
+{
+    QStringList out;
+    if (engine == DbEngine::PostgreSQL)
+        for (const char* sql : kPgGramFunctions)
+            out << QString::fromUtf8(sql);
+    for (const TextIndex& ix : textIndexes()) {
+        if (engine == DbEngine::PostgreSQL) {
+            for (const QString& c : ix.columns)
+                out << QStringLiteral(
+                           "CREATE INDEX IF NOT EXISTS %1 ON %2 USING gin (tushu_grams(lower(%3)))")
+                           .arg(gramIndexName(ix, c), ix.table, c);
+            continue;
+        }
+        // External content: the rows stay in the table alone, the FTS table holds the
+        // tokens, by column without their places (a search asks for each pair apart and
+        // its like checks the order). Only a change of an indexed column touches it (a loan
+        // changes 数量).
+        const QString cols = ftsColumns(ix, {});
+        const QString insertNew =
+            QStringLiteral("INSERT INTO %1 (rowid, %2) VALUES (new.rowid, %3);")
+                .arg(ix.ftsTable, cols, ftsColumns(ix, QStringLiteral("new")));
+        const QString deleteOld =
+            QStringLiteral("INSERT INTO %1 (%1, rowid, %2) VALUES ('delete', old.rowid, %3);")
+                .arg(ix.ftsTable, cols, ftsColumns(ix, QStringLiteral("old")));
+        out << QStringLiteral("CREATE VIRTUAL TABLE %1 USING fts5(%2, content='%3', "
+                              "detail=column, tokenize='%4')")
+                   .arg(ix.ftsTable, cols, ix.table, QLatin1String(TextTokenizer::kName));
+        out << QStringLiteral("CREATE TRIGGER %1_ai AFTER INSERT ON %2 BEGIN %3 END")
+                   .arg(ix.ftsTable, ix.table, insertNew);
+        out << QStringLiteral("CREATE TRIGGER %1_ad AFTER DELETE ON %2 BEGIN %3 END")
+                   .arg(ix.ftsTable, ix.table, deleteOld);
+        out << QStringLiteral("CREATE TRIGGER %1_au AFTER UPDATE OF %2 ON %3 BEGIN %4 %5 END")
+                   .arg(ix.ftsTable, cols, ix.table, deleteOld, insertNew);
+    }
+    return out;
+}
+
+void Schema::rebuildTextIndexes(const Database& db)
+{
+    if (db.engine() != DbEngine::SQLite)
+        return;
+    // Merged into one segment after the rebuild: the many segments a rebuild leaves would be
+    // merged a piece at a time by the inserts that follow, each of them paying for it (15
+    // times the cost of an insert at a million books).
+    for (const TextIndex& ix : textIndexes())
+        for (const char* command : {"rebuild", "optimize"})
+            db.execute(QStringLiteral("INSERT INTO %1 (%1) VALUES ('%2')")
+                           .arg(ix.ftsTable, QLatin1String(command)));
+}
+
+bool Schema::hasTextIndex(const Database& db, const QString& table)
+{
+    const TextIndex* ix = textIndex(table);
+    if (!ix)
+        return false;
+    if (db.engine() == DbEngine::SQLite)
+        return DbValue::toInt(db.scalar(QStringLiteral("select count(*) from sqlite_master "
+                                                       "where type = 'table' and name = ?"),
+                                        {ix->ftsTable})) > 0;
+    for (const QString& c : ix->columns)
+        if (!indexExists(db, gramIndexName(*ix, c)))
+            return false;
+    return true;
 }
 
 bool Schema::addMissing(const Database& db)
@@ -401,11 +520,18 @@ bool Schema::addMissing(const Database& db)
     if (has(QStringLiteral("管理员")) && !indexExists(db, QString::fromUtf8(kOperatorNameKey)) &&
         duplicateOperatorNames(db).isEmpty())
         statements << indexSql(db.engine(), *indexNamed(kOperatorNameKey));
+    // The text index of a library made before it: built from the rows once, here.
+    const bool textIndexAdded = has(QStringLiteral("图书")) && has(QStringLiteral("期刊")) &&
+                                !hasTextIndex(db, QStringLiteral("图书"));
+    if (textIndexAdded)
+        statements << textIndexStatements(db.engine());
     if (statements.isEmpty())
         return false;
     db.transaction([&] {
         for (const QString& sql : statements)
             db.execute(sql);
+        if (textIndexAdded)
+            rebuildTextIndexes(db);
         if (noticeTextAdded)
             db.execute(QStringLiteral("update 系统设置 set 催还通知文字 = ?"),
                        {kDefaultOverdueNoticeText});

@@ -45,14 +45,38 @@ const TableDef* table(const QString& name); // without regard to case; nullptr i
 QString tableName(const QString& typed);
 QString columnName(const QString& table, const QString& typed);
 
-// CREATE TABLE and CREATE INDEX statements for the engine.
+// CREATE TABLE and CREATE INDEX statements for the engine, with the text index of the
+// catalogue.
 QStringList createStatements(DbEngine engine);
+
+// The catalogue's text index: the text columns of a table whose "模糊" search an index can
+// serve: the characters and pairs of neighbouring characters of each column. On SQLite an
+// FTS5 table (TextTokenizer) over the table's own rows, kept up to date by triggers on the
+// table; on PostgreSQL a GIN index on tushu_grams(lower(column)) per column.
+struct TextIndex
+{
+    QString table;
+    QString ftsTable; // SQLite
+    QStringList columns;
+};
+const QList<TextIndex>& textIndexes();
+// The text index of the table (its schema name), or nullptr.
+const TextIndex* textIndex(const QString& table);
+// Statements that make the text indexes of every table on the engine. On SQLite they make
+// empty tables: a library with rows fills them by rebuildTextIndexes.
+QStringList textIndexStatements(DbEngine engine);
+// Fills the SQLite text indexes from their tables' rows (after rows came in without them).
+void rebuildTextIndexes(const Database& db);
+// Whether the database has the table's text index (SQLite: the FTS table; PostgreSQL: the
+// GIN indexes).
+bool hasTextIndex(const Database& db, const QString& table);
 // Creates every table and the rows that must exist, in one transaction.
 void create(const Database& db);
 // Adds to a library created before them the tables, columns and indexes that came later
 // (the shelf inventory's tables, the overdue notice's text, the case-blind indexes of the
-// exact search) and the unique key on 管理员.AdminName unless names are held twice, in one
-// transaction. True when anything was added. Throws DbError.
+// exact search, the catalogue's text index, built from the rows once) and the unique key on
+// 管理员.AdminName unless names are held twice, in one transaction. True when anything was added.
+// Throws DbError.
 bool addMissing(const Database& db);
 // The operator names that more than one row of 管理员 holds; while there are any, the
 // unique key on AdminName cannot be made and a change by name reaches several operators.

@@ -474,6 +474,7 @@ PortalServer::Reply PortalServer::searchPage(const Request& r)
     Data d;
     d.set("searchform", searchForm(q));
     d.set("total", std::to_string(page.total));
+    d.set("more", page.more);
     d.set("page", std::to_string(page.page));
     d.set("pages", std::to_string(page.pages));
     d.set("first", std::to_string((page.page - 1) * ReaderPortal::kPageSize + 1));
@@ -963,6 +964,7 @@ PortalServer::Reply PortalServer::apiSearch(const Request& r)
                             {QStringLiteral("on_shelf"), h.数量}};
     return jsonReply({{QStringLiteral("ok"), true},
                       {QStringLiteral("total"), page.total},
+                      {QStringLiteral("more"), page.more},
                       {QStringLiteral("page"), page.page},
                       {QStringLiteral("pages"), page.pages},
                       {QStringLiteral("hits"), hits}});

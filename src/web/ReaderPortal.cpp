@@ -4,6 +4,7 @@
 #include "circulation/Lending.h"
 #include "circulation/Renewal.h"
 #include "data/Clock.h"
+#include "data/ListSearch.h"
 
 #include <QCryptographicHash>
 #include <QSqlQuery>
@@ -32,43 +33,20 @@ int pageCount(int total)
     return std::max(1, (total + ReaderPortal::kPageSize - 1) / ReaderPortal::kPageSize);
 }
 
-// A LIKE pattern that finds text anywhere, its own % _ and \ taken literally.
-QString containsPattern(const QString& text)
+// The rows of one table the catalogue search finds, through its text index.
+ListSearch::Source foundIn(const Database& db, const QString& table, const QString& text)
 {
-    QString escaped;
-    for (const QChar c : text.toLower()) {
-        if (c == QLatin1Char('%') || c == QLatin1Char('_') || c == QLatin1Char('\\'))
-            escaped += QLatin1Char('\\');
-        escaped += c;
-    }
-    return QLatin1Char('%') + escaped + QLatin1Char('%');
+    return *ListSearch::anyColumnSource(db, table, text, nullptr);
 }
 
-// "(lower(a) like ? escape '\' or lower(b) like ? ...)" with the pattern bound once per column.
-QString anyColumnLike(const QStringList& columns, const QString& pattern, QVariantList& values)
+// The rows found, counted as far as one more than the pages can show.
+int countedRows(const Database& db, const ListSearch::Source& found)
 {
-    QStringList parts;
-    for (const QString& c : columns) {
-        parts << QStringLiteral("lower(%1) like ? escape '\\'").arg(c);
-        values << pattern;
-    }
-    return QLatin1Char('(') + parts.join(QStringLiteral(" or ")) + QLatin1Char(')');
-}
-
-const QStringList& bookSearchColumns()
-{
-    static const QStringList c = {QStringLiteral("名称"),  QStringLiteral("作者"),
-                                  QStringLiteral("isbn"),  QStringLiteral("出版社"),
-                                  QStringLiteral("分类"),  QStringLiteral("分类号"),
-                                  QStringLiteral("索书号")};
-    return c;
-}
-
-const QStringList& periodicalSearchColumns()
-{
-    static const QStringList c = {QStringLiteral("名称"), QStringLiteral("issn"),
-                                  QStringLiteral("出版社"), QStringLiteral("分类")};
-    return c;
+    QVariantList values = found.statement.values;
+    values << ReaderPortal::kMostCounted + 1;
+    return DbValue::toInt(db.scalar(
+        QStringLiteral("select count(*) from (select 1 %1 limit ?) found").arg(found.statement.sql),
+        values));
 }
 
 std::optional<Money> moneyOrNull(const QVariant& v)
@@ -125,42 +103,54 @@ CataloguePage ReaderPortal::search(const QString& text, int page) const
 {
     CataloguePage result;
     result.page = clampedPage(page);
-    const QString pattern = containsPattern(text.trimmed());
+    const QString searched = text.trimmed();
+    if (searched.isEmpty())
+        return result;
 
-    QVariantList countValues;
-    const QString bookWhere = anyColumnLike(bookSearchColumns(), pattern, countValues);
-    const QString periodicalWhere = anyColumnLike(periodicalSearchColumns(), pattern, countValues);
-    result.total =
-        DbValue::toInt(db_.scalar(QStringLiteral("select (select count(*) from 图书 where %1) + "
-                                                 "(select count(*) from 期刊 where %2)")
-                                      .arg(bookWhere, periodicalWhere),
-                                  countValues));
+    // Books first, then periodicals, each in the order their search pages without a sort.
+    const ListSearch::Source books = foundIn(db_, QStringLiteral("图书"), searched);
+    const ListSearch::Source periodicals = foundIn(db_, QStringLiteral("期刊"), searched);
+    const int bookCount = countedRows(db_, books);
+    const int periodicalCount = bookCount > kMostCounted ? 0 : countedRows(db_, periodicals);
+    result.total = std::min(bookCount + periodicalCount, kMostCounted);
+    result.more = bookCount + periodicalCount > kMostCounted;
     result.pages = pageCount(result.total);
+    if (result.page > result.pages)
+        return result;
 
-    QVariantList values;
-    anyColumnLike(bookSearchColumns(), pattern, values);
-    anyColumnLike(periodicalSearchColumns(), pattern, values);
-    QString sql =
-        QStringLiteral("select 0 as kind, 编号, 名称, 作者, 出版社, isbn, 索书号, 存放位置, "
-                       "数量 from 图书 where %1 union all "
-                       "select 1, 编号, 名称, null, 出版社, issn, null, 存放位置, 数量 "
-                       "from 期刊 where %2 order by 1, 2")
-            .arg(bookWhere, periodicalWhere);
-    sql += pageClause(result.page, values);
-    QSqlQuery q = db_.query(sql, values);
-    while (q.next()) {
-        CatalogueHit h;
-        h.kind = q.value(0).toInt() == 0 ? ItemKind::Book : ItemKind::Periodical;
-        h.编号 = DbValue::toText(q.value(1));
-        h.名称 = DbValue::toText(q.value(2));
-        h.作者 = DbValue::toText(q.value(3));
-        h.出版社 = DbValue::toText(q.value(4));
-        h.isbn = DbValue::toText(q.value(5));
-        h.索书号 = DbValue::toText(q.value(6));
-        h.存放位置 = DbValue::toText(q.value(7));
-        h.数量 = q.value(8).toInt();
-        result.hits << h;
-    }
+    const int offset = (result.page - 1) * kPageSize;
+    const auto read = [&](const ListSearch::Source& found, const QString& columns, ItemKind kind,
+                          int limit, int from) {
+        QVariantList values = found.statement.values;
+        values << limit << from;
+        QSqlQuery q = db_.query(QStringLiteral("select %1 %2 order by %3 limit ? offset ?")
+                                    .arg(columns, found.statement.sql, found.order),
+                                values);
+        while (q.next()) {
+            CatalogueHit h;
+            h.kind = kind;
+            h.编号 = DbValue::toText(q.value(0));
+            h.名称 = DbValue::toText(q.value(1));
+            h.作者 = DbValue::toText(q.value(2));
+            h.出版社 = DbValue::toText(q.value(3));
+            h.isbn = DbValue::toText(q.value(4));
+            h.索书号 = DbValue::toText(q.value(5));
+            h.存放位置 = DbValue::toText(q.value(6));
+            h.数量 = q.value(7).toInt();
+            result.hits << h;
+        }
+    };
+    if (offset < bookCount)
+        read(books,
+             QStringLiteral("图书.编号, 图书.名称, 图书.作者, 图书.出版社, 图书.isbn, 图书.索书号, "
+                            "图书.存放位置, 图书.数量"),
+             ItemKind::Book, kPageSize, offset);
+    const int left = kPageSize - int(result.hits.size());
+    if (left > 0 && periodicalCount > 0)
+        read(periodicals,
+             QStringLiteral("期刊.编号, 期刊.名称, null, 期刊.出版社, 期刊.issn, null, "
+                            "期刊.存放位置, 期刊.数量"),
+             ItemKind::Periodical, left, std::max(0, offset - bookCount));
     return result;
 }
 

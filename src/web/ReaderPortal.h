@@ -47,7 +47,8 @@ struct CatalogueHit
 struct CataloguePage
 {
     QList<CatalogueHit> hits;
-    int total = 0;
+    int total = 0;     // at most ReaderPortal::kMostCounted
+    bool more = false; // more rows hold the text than total counts
     int page = 1;
     int pages = 1;
 };
@@ -130,14 +131,18 @@ public:
 
     static constexpr int kPageSize = 20;
     static constexpr int kMaxPage = 100000;
+    // The catalogue search counts and pages this many rows at most: a reader narrows a
+    // search that finds more, and no request reads further than this.
+    static constexpr int kMostCounted = 1000;
 
     // The library settings of 系统设置, read as the desks read them at login.
     LibrarySettings settings() const;
     QString webNotice() const;
 
     // Books and periodicals whose title, author, ISBN/ISSN, publisher, category, class number
-    // or call number contains text (any part, letter case ignored), ordered by kind and
-    // number, one page of kPageSize.
+    // or call number contains text (any part, letter case ignored), found through the text
+    // index: books, then periodicals, each in the order ListSearch::anyColumnSource pages
+    // them, one page of kPageSize; an empty text finds nothing.
     CataloguePage search(const QString& text, int page) const;
     std::optional<CatalogueItem> item(ItemKind kind, const QString& number) const;
 

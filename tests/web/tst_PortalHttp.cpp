@@ -486,6 +486,34 @@ private slots:
         QVERIFY(page.text().contains(QStringLiteral("在架 1 册")));
         QVERIFY(page.text().contains(QStringLiteral("二楼书库")));
         QVERIFY(page.text().contains(QStringLiteral("lang=\"zh-CN\"")));
+        QVERIFY(page.text().contains(QStringLiteral("共 1 条")));
+
+        // A text that more rows hold than the pages show: counted to the bound, said so,
+        // and no page reads beyond it.
+        portal.db().transaction([&] {
+            for (int i = 0; i <= ReaderPortal::kMostCounted; ++i)
+                portal.db().execute(QStringLiteral("insert into 图书 (编号, 名称) values (?, ?)"),
+                                    {QStringLiteral("D%1").arg(i, 4, 10, QLatin1Char('0')),
+                                     QStringLiteral("常见书名%1").arg(i)});
+        });
+        const QString common = QString::fromLatin1(QUrl::toPercentEncoding(QStringLiteral("书")));
+        const QJsonObject capped = browser.get(QStringLiteral("/api/search?q=") + common).json();
+        QCOMPARE(capped.value(QStringLiteral("total")).toInt(), ReaderPortal::kMostCounted);
+        QCOMPARE(capped.value(QStringLiteral("more")).toBool(), true);
+        const int lastPage = ReaderPortal::kMostCounted / ReaderPortal::kPageSize;
+        QCOMPARE(capped.value(QStringLiteral("pages")).toInt(), lastPage);
+        const auto hitsOn = [&](int n) {
+            return browser.get(QStringLiteral("/api/search?page=%1&q=").arg(n) + common)
+                .json()
+                .value(QStringLiteral("hits"))
+                .toArray()
+                .size();
+        };
+        QCOMPARE(hitsOn(lastPage), ReaderPortal::kPageSize);
+        QCOMPARE(hitsOn(lastPage + 1), 0);
+        QVERIFY(browser.get(QStringLiteral("/search?q=") + common)
+                    .text()
+                    .contains(QStringLiteral("超过 1000 条")));
     }
 
     void renewalIsTheDesksRenewal_data() { engines_data(); }
