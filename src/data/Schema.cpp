@@ -340,9 +340,9 @@ QString gramIndexName(const Schema::TextIndex& ix, const QString& column)
     return QStringLiteral("ix_%1_%2_grams").arg(ix.table, column);
 }
 
-// PostgreSQL: the characters and pairs of neighbouring characters of a text, as the SQLite
-// tokenizer makes them, and the pieces a searched text must find (itself when it is one
-// character, else its pairs). Immutable, so an index can be made on them.
+// PostgreSQL: the characters and pairs of neighbouring characters of a text, and the pieces
+// a searched text must find (itself when it is one character, else its pairs, as the SQLite
+// search asks them). Immutable, so an index can be made on them.
 const char* const kPgGramFunctions[] = {
     "CREATE OR REPLACE FUNCTION tushu_grams(t text) RETURNS text[] LANGUAGE sql IMMUTABLE "
     "STRICT PARALLEL SAFE AS $$ select array(select substr(t, i, 2) from "
