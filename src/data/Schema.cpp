@@ -231,6 +231,8 @@ constexpr IndexDef kIndexes[] = {
     {"ix_收入_时间", "收入", "时间", false},
     // The expiry clean-up of every item check finds lapsed reservations by their end.
     {"ix_图书_预定到期时间", "图书", "预定到期时间", false},
+    // A reader's reservations (the desk and the portal's account page) by the reader.
+    {"ix_图书_预定状况", "图书", "预定状况", false},
     // The book list's exact search by title and the accession list by entry date.
     {"ix_图书_名称", "图书", "名称", false},
     // Covering the registrar statistics (per 登记人, with the price) as well.
@@ -270,7 +272,7 @@ constexpr AddedColumn kAddedColumns[] = {{"系统设置", "催还通知文字"}}
 constexpr const char* kAddedIndexes[] = {
     "ix_图书_存放位置",  "ix_期刊_存放位置",    "ux_盘点扫描_盘点_类别_编号", "ix_图书_编号_ci",
     "ix_图书_条形码_ci", "ix_图书_名称_ci",     "ix_图书_存放位置_ci",        "ix_期刊_编号_ci",
-    "ix_期刊_条形码_ci", "ix_期刊_存放位置_ci", "ix_读者库_读者编号_ci"};
+    "ix_期刊_条形码_ci", "ix_期刊_存放位置_ci", "ix_读者库_读者编号_ci",      "ix_图书_预定状况"};
 // A server database made outside the program may lack the key on the operators' names,
 // by which every operator is found; it is made only while no name is held twice.
 constexpr const char* kOperatorNameKey = "ux_管理员_AdminName";
@@ -340,9 +342,9 @@ QString gramIndexName(const Schema::TextIndex& ix, const QString& column)
     return QStringLiteral("ix_%1_%2_grams").arg(ix.table, column);
 }
 
-// PostgreSQL: the characters and pairs of neighbouring characters of a text, as the SQLite
-// tokenizer makes them, and the pieces a searched text must find (itself when it is one
-// character, else its pairs). Immutable, so an index can be made on them.
+// PostgreSQL: the characters and pairs of neighbouring characters of a text, and the pieces
+// a searched text must find (itself when it is one character, else its pairs, as the SQLite
+// search asks them). Immutable, so an index can be made on them.
 const char* const kPgGramFunctions[] = {
     "CREATE OR REPLACE FUNCTION tushu_grams(t text) RETURNS text[] LANGUAGE sql IMMUTABLE "
     "STRICT PARALLEL SAFE AS $$ select array(select substr(t, i, 2) from "

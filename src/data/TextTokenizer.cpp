@@ -21,6 +21,9 @@ int utf8Length(unsigned char lead)
     return 1;
 }
 
+// Follows the last character of a text in its token; never part of a character.
+constexpr char kEndMark = '\x01';
+
 struct Tokenizer
 {
 };
@@ -52,7 +55,7 @@ int tokenize(Fts5Tokenizer*, void* ctx, int flags, const char* text, int length,
 {
     // Offsets of the characters: a pair is the text from one start to the start after next.
     const bool query = (flags & FTS5_TOKENIZE_QUERY) != 0;
-    char buf[8];
+    char buf[9]; // a pair of the longest characters, or one and the end mark
     int first = 0;
     int second =
         first < length ? first + utf8Length(static_cast<unsigned char>(text[first])) : length;
@@ -70,12 +73,12 @@ int tokenize(Fts5Tokenizer*, void* ctx, int flags, const char* text, int length,
         int rc = SQLITE_OK;
         if (second < length) {
             rc = addToken(ctx, 0, buf, folded(text, first, third, buf), first, third);
-            // The character alone at the same place, for searches of one character.
-            if (rc == SQLITE_OK && !query)
-                rc = addToken(ctx, FTS5_TOKEN_COLOCATED, buf, folded(text, first, second, buf), first,
-                          second);
         } else if (!query) {
-            rc = addToken(ctx, 0, buf, folded(text, first, second, buf), first, second);
+            // The last character with the end mark: a search of one character looks for the
+            // tokens that start with it, and this is the one where nothing follows it.
+            const int n = folded(text, first, second, buf);
+            buf[n] = kEndMark;
+            rc = addToken(ctx, 0, buf, n + 1, first, second);
         }
         if (rc != SQLITE_OK)
             return rc;
