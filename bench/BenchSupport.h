@@ -116,10 +116,12 @@ inline std::pair<Timing, Timing> alternating(int runs, const std::function<void(
     return {stats(std::move(a)), stats(std::move(b))};
 }
 
-// Resident memory figures of this process in KiB ("VmRSS:", "VmHWM:").
-inline long statusKiB(const char* key)
+// Resident memory figures of this process (or of the process whose status file is given) in
+// KiB ("VmRSS:", "VmHWM:").
+inline long statusKiB(const char* key,
+                      const QString& statusFile = QStringLiteral("/proc/self/status"))
 {
-    QFile f(QStringLiteral("/proc/self/status"));
+    QFile f(statusFile);
     if (!f.open(QIODevice::ReadOnly))
         return -1;
     for (const QByteArray& line : f.readAll().split('\n'))

@@ -14,6 +14,7 @@ PACKAGES=(
   qt6-httpserver-dev qt6-websockets-dev libkainjow-mustache-dev
   chromium chromium-driver python3-selenium
   libyaz-dev yaz
+  wrk
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -336,6 +336,9 @@ bool PortalServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* 
     if (r.secure)
         response.addHeader("Strict-Transport-Security", "max-age=31536000");
     response.write(makeResponder(request, socket));
+    // Out now: left in the socket's buffer, the answer would wait until every request that
+    // arrived with it had been handled, and a quick page would take as long as the slowest.
+    socket->flush();
     return true;
 }
 

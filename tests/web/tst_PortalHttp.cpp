@@ -35,6 +35,23 @@ void apiLogin(Client& c, const QString& reader, const QString& password)
                    .toLatin1();
 }
 
+// Notes how much of each answer still waits in its socket's buffer when the server turns
+// to the next request.
+class WatchedServer : public PortalServer
+{
+public:
+    using PortalServer::PortalServer;
+    QList<qint64> unsent;
+
+protected:
+    bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override
+    {
+        const bool handled = PortalServer::handleRequest(request, socket);
+        unsent << socket->bytesToWrite();
+        return handled;
+    }
+};
+
 QDate dueOf(const Database& db, const QString& reader, const QString& item)
 {
     return DbValue::dateOrNull(
@@ -828,6 +845,25 @@ private slots:
         QVERIFY(home.text().contains(QStringLiteral("周日闭馆")));
         QCOMPARE(home.headers.value("x-frame-options"), QByteArray("DENY"));
         QVERIFY(home.headers.value("content-security-policy").contains("default-src 'self'"));
+    }
+
+    // With many clients at once the server handles every request that has arrived before it
+    // returns to its event loop: each answer must be on its way before the next is made.
+    void answersLeaveBeforeTheNextRequest()
+    {
+        Portal p(TestLibrary::SQLite);
+        QVERIFY(p.ok());
+        PortalOptions options;
+        options.port = 0;
+        WatchedServer server(p.db(), options);
+        QString error;
+        const quint16 port = server.start(&error);
+        QVERIFY2(port != 0, qPrintable(error));
+        Client c(port);
+        QCOMPARE(c.get(QStringLiteral("/")).status, 200);
+        QCOMPARE(c.get(QStringLiteral("/search?q=%E7%BA%A2%E6%A5%BC")).status, 200);
+        QCOMPARE(c.get(QStringLiteral("/no-such-page")).status, 404);
+        QCOMPARE(server.unsent, QList<qint64>({0, 0, 0}));
     }
 };
 
