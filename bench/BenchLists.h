@@ -96,11 +96,14 @@ inline void fillThenIndex(const Database& db, const std::function<void()>& fill)
         if (sql.contains(QLatin1String(" INDEX ")))
             indexes << sql;
     if (db.engine() != DbEngine::SQLite) {
-        // CREATE [UNIQUE ]INDEX name ON ...: the same, without SQLite's page cache.
-        for (const QString& sql : indexes)
+        // CREATE [UNIQUE ]INDEX [IF NOT EXISTS ]name ON ...: the same, without SQLite's page
+        // cache.
+        for (QString sql : indexes) {
+            sql.replace(QLatin1String(" IF NOT EXISTS "), QLatin1String(" "));
             db.execute(
                 QStringLiteral("drop index %1")
                     .arg(sql.section(QLatin1String(" INDEX "), 1).section(QLatin1Char(' '), 0, 0)));
+        }
         db.transaction(fill);
         db.transaction([&] {
             for (const QString& sql : indexes)
