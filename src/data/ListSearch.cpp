@@ -96,16 +96,9 @@ ListStatement indexedContains(const Database& db, const Schema::TextIndex& ix,
 
 QString ListSearch::textIndexQuery(const QStringList& columns, const QString& text)
 {
-    QStringList tokens;
-    const QStringList pieces = TextTokenizer::queryTokens(text);
-    for (QString token : pieces)
-        tokens << QLatin1Char('"') + token.replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
-                      QLatin1Char('"');
-    // One character: every token that starts with it.
-    if (pieces.size() == 1 && text.toUcs4().size() == 1)
-        tokens.first() += QStringLiteral(" *");
-    return QStringLiteral("{%1} : (%2)")
-        .arg(columns.join(QLatin1Char(' ')), tokens.join(QStringLiteral(" AND ")));
+    QString phrase = text;
+    phrase.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QStringLiteral("{%1} : \"%2\"").arg(columns.join(QLatin1Char(' ')), phrase);
 }
 
 std::optional<ListStatement> ListSearch::anyColumn(const Database& db, const QString& table,

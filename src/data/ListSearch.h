@@ -81,8 +81,8 @@ std::optional<ListStatement> condition(const Database& db, const QString& table,
                                        const QString& typedColumn, const QString& value, bool exact,
                                        QString* error);
 
-// The FTS5 query that names the rows holding every piece of text (TextTokenizer) in one
-// of the columns.
+// The FTS5 query that names the rows holding the text (as the phrase of its pieces,
+// TextTokenizer) in one of the columns.
 QString textIndexQuery(const QStringList& columns, const QString& text);
 
 // The condition that finds text anywhere in any indexed text column of the table (图书 or

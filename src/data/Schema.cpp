@@ -342,9 +342,9 @@ QString gramIndexName(const Schema::TextIndex& ix, const QString& column)
     return QStringLiteral("ix_%1_%2_grams").arg(ix.table, column);
 }
 
-// PostgreSQL: the characters and pairs of neighbouring characters of a text, and the pieces
-// a searched text must find (itself when it is one character, else its pairs, as the SQLite
-// search asks them). Immutable, so an index can be made on them.
+// PostgreSQL: the characters and pairs of neighbouring characters of a text, as the SQLite
+// tokenizer makes them, and the pieces a searched text must find (itself when it is one
+// character, else its pairs). Immutable, so an index can be made on them.
 const char* const kPgGramFunctions[] = {
     "CREATE OR REPLACE FUNCTION tushu_grams(t text) RETURNS text[] LANGUAGE sql IMMUTABLE "
     "STRICT PARALLEL SAFE AS $$ select array(select substr(t, i, 2) from "
@@ -445,8 +445,7 @@ QStringList Schema::textIndexStatements(DbEngine engine)
             continue;
         }
         // External content: the rows stay in the table alone, the FTS table holds the
-        // tokens, by column without their places (a search asks for each pair apart and
-        // its like checks the order). Only a change of an indexed column touches it (a loan
+        // tokens and their places. Only a change of an indexed column touches it (a loan
         // changes 数量).
         const QString cols = ftsColumns(ix, {});
         const QString insertNew =
@@ -456,7 +455,7 @@ QStringList Schema::textIndexStatements(DbEngine engine)
             QStringLiteral("INSERT INTO %1 (%1, rowid, %2) VALUES ('delete', old.rowid, %3);")
                 .arg(ix.ftsTable, cols, ftsColumns(ix, QStringLiteral("old")));
         out << QStringLiteral("CREATE VIRTUAL TABLE %1 USING fts5(%2, content='%3', "
-                              "detail=column, tokenize='%4')")
+                              "tokenize='%4')")
                    .arg(ix.ftsTable, cols, ix.table, QLatin1String(TextTokenizer::kName));
         out << QStringLiteral("CREATE TRIGGER %1_ai AFTER INSERT ON %2 BEGIN %3 END")
                    .arg(ix.ftsTable, ix.table, insertNew);

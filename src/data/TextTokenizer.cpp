@@ -2,8 +2,6 @@
 
 #include <sqlite3.h>
 
-#include <QSet>
-
 namespace {
 
 // Byte length of the UTF-8 character that starts with this byte; a byte that starts none
@@ -20,9 +18,6 @@ int utf8Length(unsigned char lead)
         return 4;
     return 1;
 }
-
-// Follows the last character of a text in its token; never part of a character.
-constexpr char kEndMark = '\x01';
 
 struct Tokenizer
 {
@@ -55,7 +50,7 @@ int tokenize(Fts5Tokenizer*, void* ctx, int flags, const char* text, int length,
 {
     // Offsets of the characters: a pair is the text from one start to the start after next.
     const bool query = (flags & FTS5_TOKENIZE_QUERY) != 0;
-    char buf[9]; // a pair of the longest characters, or one and the end mark
+    char buf[8];
     int first = 0;
     int second =
         first < length ? first + utf8Length(static_cast<unsigned char>(text[first])) : length;
@@ -73,12 +68,12 @@ int tokenize(Fts5Tokenizer*, void* ctx, int flags, const char* text, int length,
         int rc = SQLITE_OK;
         if (second < length) {
             rc = addToken(ctx, 0, buf, folded(text, first, third, buf), first, third);
+            // The character alone at the same place, for searches of one character.
+            if (rc == SQLITE_OK && !query)
+                rc = addToken(ctx, FTS5_TOKEN_COLOCATED, buf, folded(text, first, second, buf),
+                              first, second);
         } else if (!query) {
-            // The last character with the end mark: a search of one character looks for the
-            // tokens that start with it, and this is the one where nothing follows it.
-            const int n = folded(text, first, second, buf);
-            buf[n] = kEndMark;
-            rc = addToken(ctx, 0, buf, n + 1, first, second);
+            rc = addToken(ctx, 0, buf, folded(text, first, second, buf), first, second);
         }
         if (rc != SQLITE_OK)
             return rc;
@@ -117,22 +112,4 @@ bool TextTokenizer::registerOn(sqlite3* connection, QString* error)
         return false;
     }
     return true;
-}
-
-QStringList TextTokenizer::queryTokens(const QString& text)
-{
-    const QList<uint> characters = text.toUcs4();
-    if (characters.size() == 1)
-        return {text};
-    QStringList out;
-    QSet<QString> seen;
-    for (qsizetype i = 0; i + 1 < characters.size() && out.size() < kMostQueryTokens; ++i) {
-        const char32_t pair[2] = {characters[i], characters[i + 1]};
-        const QString token = QString::fromUcs4(pair, 2);
-        if (!seen.contains(token)) {
-            seen.insert(token);
-            out << token;
-        }
-    }
-    return out;
 }
