@@ -143,12 +143,13 @@ std::optional<ListSearch::Source> ListSearch::anyColumnSource(const Database& db
             QStringLiteral("from %2 join %1 on %1.rowid = %2.rowid where %2 match ? and (%3)")
                 .arg(ix.table, ix.ftsTable, likes);
         s.order = ix.ftsTable + QStringLiteral(".rowid");
+        s.key = QStringLiteral("rowid");
         return s;
     }
     s.statement = {QStringLiteral("from %1 where ").arg(ix.table) + condition->sql,
                    condition->values};
-    s.order = ix.table + (db.engine() == DbEngine::SQLite ? QStringLiteral(".rowid")
-                                                          : QStringLiteral(".编号"));
+    s.key = db.engine() == DbEngine::SQLite ? QStringLiteral("rowid") : QStringLiteral("编号");
+    s.order = ix.table + QLatin1Char('.') + s.key;
     return s;
 }
 

@@ -100,6 +100,7 @@ struct Source
 {
     ListStatement statement;
     QString order;
+    QString key; // the table's column whose values order gives (rowid or 编号)
 };
 std::optional<Source> anyColumnSource(const Database& db, const QString& table, const QString& text,
                                       QString* error);

@@ -39,14 +39,19 @@ ListSearch::Source foundIn(const Database& db, const QString& table, const QStri
     return *ListSearch::anyColumnSource(db, table, text, nullptr);
 }
 
-// The rows found, counted as far as one more than the pages can show.
-int countedRows(const Database& db, const ListSearch::Source& found)
+// The keys of the rows found, in their order, as far as one more than the pages can show:
+// the count and the page come from one walk along the index.
+QVariantList foundKeys(const Database& db, const ListSearch::Source& found)
 {
     QVariantList values = found.statement.values;
     values << ReaderPortal::kMostCounted + 1;
-    return DbValue::toInt(db.scalar(
-        QStringLiteral("select count(*) from (select 1 %1 limit ?) found").arg(found.statement.sql),
-        values));
+    QSqlQuery q = db.query(
+        QStringLiteral("select %1 %2 order by %1 limit ?").arg(found.order, found.statement.sql),
+        values);
+    QVariantList keys;
+    while (q.next())
+        keys << q.value(0);
+    return keys;
 }
 
 std::optional<Money> moneyOrNull(const QVariant& v)
@@ -110,22 +115,26 @@ CataloguePage ReaderPortal::search(const QString& text, int page) const
     // Books first, then periodicals, each in the order their search pages without a sort.
     const ListSearch::Source books = foundIn(db_, QStringLiteral("图书"), searched);
     const ListSearch::Source periodicals = foundIn(db_, QStringLiteral("期刊"), searched);
-    const int bookCount = countedRows(db_, books);
-    const int periodicalCount = bookCount > kMostCounted ? 0 : countedRows(db_, periodicals);
-    result.total = std::min(bookCount + periodicalCount, kMostCounted);
-    result.more = bookCount + periodicalCount > kMostCounted;
+    const QVariantList bookKeys = foundKeys(db_, books);
+    const QVariantList periodicalKeys =
+        bookKeys.size() > kMostCounted ? QVariantList() : foundKeys(db_, periodicals);
+    const int bookCount = int(bookKeys.size());
+    const int found = bookCount + int(periodicalKeys.size());
+    result.total = std::min(found, kMostCounted);
+    result.more = found > kMostCounted;
     result.pages = pageCount(result.total);
     if (result.page > result.pages)
         return result;
 
     const int offset = (result.page - 1) * kPageSize;
-    const auto read = [&](const ListSearch::Source& found, const QString& columns, ItemKind kind,
-                          int limit, int from) {
-        QVariantList values = found.statement.values;
-        values << limit << from;
-        QSqlQuery q = db_.query(QStringLiteral("select %1 %2 order by %3 limit ? offset ?")
-                                    .arg(columns, found.statement.sql, found.order),
-                                values);
+    const auto read = [&](const QString& table, const ListSearch::Source& source,
+                          const QVariantList& keys, const QString& columns, ItemKind kind) {
+        if (keys.isEmpty())
+            return;
+        const QString marks = QStringLiteral("?,").repeated(keys.size()).chopped(1);
+        QSqlQuery q = db_.query(QStringLiteral("select %1 from %2 where %3 in (%4) order by %3")
+                                    .arg(columns, table, source.key, marks),
+                                keys);
         while (q.next()) {
             CatalogueHit h;
             h.kind = kind;
@@ -140,17 +149,14 @@ CataloguePage ReaderPortal::search(const QString& text, int page) const
             result.hits << h;
         }
     };
-    if (offset < bookCount)
-        read(books,
-             QStringLiteral("图书.编号, 图书.名称, 图书.作者, 图书.出版社, 图书.isbn, 图书.索书号, "
-                            "图书.存放位置, 图书.数量"),
-             ItemKind::Book, kPageSize, offset);
+    read(QStringLiteral("图书"), books, bookKeys.mid(offset, kPageSize),
+         QStringLiteral("编号, 名称, 作者, 出版社, isbn, 索书号, 存放位置, 数量"), ItemKind::Book);
     const int left = kPageSize - int(result.hits.size());
-    if (left > 0 && periodicalCount > 0)
-        read(periodicals,
-             QStringLiteral("期刊.编号, 期刊.名称, null, 期刊.出版社, 期刊.issn, null, "
-                            "期刊.存放位置, 期刊.数量"),
-             ItemKind::Periodical, left, std::max(0, offset - bookCount));
+    if (left > 0)
+        read(QStringLiteral("期刊"), periodicals,
+             periodicalKeys.mid(std::max(0, offset - bookCount), left),
+             QStringLiteral("编号, 名称, null, 出版社, issn, null, 存放位置, 数量"),
+             ItemKind::Periodical);
     return result;
 }
 
