@@ -6,6 +6,7 @@
 #include <QBuffer>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QSqlQuery>
 #include <algorithm>
@@ -253,6 +254,9 @@ bool MarcImport::load(const QString& path, QString* error)
     QFile file(path);
     if (!MarcReader::openFile(file, error))
         return false;
+    const QFileInfo info(file);
+    loadedSize_ = info.size();
+    loadedModified_ = info.lastModified();
     return scan(file, error);
 }
 
@@ -276,6 +280,11 @@ std::unique_ptr<QIODevice> MarcImport::openSource(QString* error) const
     auto file = std::make_unique<QFile>(path_);
     if (!MarcReader::openFile(*file, error))
         return nullptr;
+    const QFileInfo info(*file);
+    if (info.size() != loadedSize_ || info.lastModified() != loadedModified_) {
+        *error = changedFileText();
+        return nullptr;
+    }
     return file;
 }
 
@@ -347,6 +356,8 @@ bool MarcImport::reread(int first, const std::function<bool(MarcImportRecord&&)>
 std::vector<MarcImportRecord> MarcImport::records(int first, int count) const
 {
     std::vector<MarcImportRecord> out;
+    if (count <= 0)
+        return out;
     const int last = std::min(recordCount(), first + count - 1);
     QString error;
     reread(

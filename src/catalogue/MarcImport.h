@@ -14,6 +14,7 @@
 #include "marc/MarcMapping.h"
 #include "marc/MarcReader.h"
 
+#include <QDateTime>
 #include <QMap>
 #include <QSet>
 #include <functional>
@@ -119,6 +120,9 @@ private:
     MarcImportOptions options_;
     QString path_;    // the file, or
     QByteArray data_; // the bytes loadData() was given
+    // The file as load() read it: another size or time means it changed since.
+    qint64 loadedSize_ = 0;
+    QDateTime loadedModified_;
     Progress loadProgress_;
     std::vector<Entry> index_;
     int readable_ = 0;
