@@ -354,7 +354,7 @@ MarcImport::Result TInMarcDataFm::runImport()
     // The import works on a connection of its own; the window only shows how far it got
     // and passes on a stop, so that no question to the operator ever waits inside the
     // import's transaction.
-    const int rows = import_->recordCount() + 1;
+    const int rows = std::max(import_->recordCount(), 1);
     progressBar_->setRange(0, rows);
     progressBar_->setValue(0);
     std::atomic<int> checked{0}, written{0};

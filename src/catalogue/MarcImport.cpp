@@ -192,7 +192,7 @@ private:
 };
 
 // run(): the chosen records read again, as the rows of a sheet in the book import's
-// layout; record n is row n + 1.
+// layout, each under its record number, so that the import's reasons name the records.
 class MarcImport::Rows : public ImportRows
 {
 public:
@@ -203,7 +203,7 @@ public:
         if (!stream_.open())
             throw DbError(stream_.error());
     }
-    int lastRow() const override { return import_.recordCount() + 1; }
+    int lastRow() const override { return import_.recordCount(); }
     int next(QStringList& cells, std::vector<char>& numbers) override
     {
         MarcEntry e;
@@ -222,7 +222,7 @@ public:
                 cells[c] = r.columns.value(names_[c]);
                 numbers[size_t(c)] = 0;
             }
-            return r.number + 1;
+            return r.number;
         }
         if (!stream_.error().isEmpty())
             throw DbError(stream_.error());
@@ -436,6 +436,6 @@ MarcImport::Result MarcImport::run(const Chosen& chosen,
     }
     result.import = SheetImport(db_, BookImport::layout()).run(*rows, false, progress);
     for (auto it = result.import.failed.cbegin(); it != result.import.failed.cend(); ++it)
-        result.failed.insert(it.key() - 1, it.value());
+        result.failed.insert(it.key(), it.value());
     return result;
 }

@@ -77,7 +77,7 @@ public:
 
     struct Result
     {
-        SheetImport::Result import; // its rows are sheet rows; see failed for records
+        SheetImport::Result import; // its rows are record numbers
         QMap<int, QString> failed;  // record number -> why it was not imported
         int imported() const { return import.imported; }
         bool stored() const { return import.stored(); }

@@ -34,8 +34,9 @@ class ImportRows
 {
 public:
     virtual ~ImportRows() = default;
-    // The highest row number, for the progress. Rows are numbered from 2 (row 1 holds the
-    // titles) and may leave numbers out.
+    // The highest row number, for the progress. Row numbers are positive and ascending and
+    // may leave numbers out; they name the rows in the result (a sheet's start at 2, its
+    // row 1 holding the titles).
     virtual int lastRow() const = 0;
     // Fills cells (one per layout column) and numbers (whether the file holds each cell as
     // a number) with the next row and returns its number; 0 when no row is left.
