@@ -48,6 +48,13 @@ template <class Visit> void forEachField(QByteArrayView record, Visit visit)
     }
 }
 
+int fieldCount(QByteArrayView record)
+{
+    int n = 0;
+    forEachField(record, [&](QByteArrayView, QByteArrayView) { ++n; });
+    return n;
+}
+
 struct TitleTags
 {
     bool marc21 = false; // 245
@@ -213,7 +220,7 @@ public:
 
     // Decodes one checked ISO 2709 record; the reason when YAZ refuses it. YAZ writes it
     // back as UTF-8 ISO 2709, which is split here; a record that grows past what ISO 2709
-    // can say on the way (a long GBK record) goes through MARCXML instead.
+    // can say on the way (a long GBK record) goes through MARCXML, which has no such limit.
     QString decodeIso2709(QByteArrayView bytes, MarcEncoding from, MarcRecord* record)
     {
         if (!useEncoding(from))
@@ -222,8 +229,9 @@ public:
             return QStringLiteral("记录的结构无法读出");
         wrbuf_rewind(out_);
         if (yaz_marc_write_iso2709(mt_, out_) == 0) {
+            // YAZ leaves out the fields that do not fit into the length ISO 2709 can say.
             const QByteArrayView utf8(wrbuf_buf(out_), qsizetype(wrbuf_len(out_)));
-            if (MarcReader::checkIso2709(utf8).isEmpty())
+            if (MarcReader::checkIso2709(utf8).isEmpty() && fieldCount(utf8) == fieldCount(bytes))
                 return parseUtf8Iso2709(utf8, record);
         }
         return write(record);
