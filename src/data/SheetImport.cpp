@@ -40,6 +40,29 @@ QString connectionName()
     static std::atomic<int> next{0};
     return QStringLiteral("tushu-import-%1").arg(next++);
 }
+
+// The rows of a sheet read into memory, 2 to its last used row.
+class SheetRows : public ImportRows
+{
+public:
+    explicit SheetRows(const SpreadsheetReader& sheet) : sheet_(sheet) {}
+    int lastRow() const override { return sheet_.rowCount(); }
+    int next(QStringList& cells, std::vector<char>& numbers) override
+    {
+        if (row_ > sheet_.rowCount())
+            return 0;
+        for (int c = 0; c < int(cells.size()); ++c) {
+            bool number = false;
+            cells[c] = sheet_.cell(row_, c + 1, &number);
+            numbers[size_t(c)] = number;
+        }
+        return row_++;
+    }
+
+private:
+    const SpreadsheetReader& sheet_;
+    int row_ = 2;
+};
 } // namespace
 
 QStringList ImportLayout::columnNames() const
@@ -138,8 +161,8 @@ std::optional<QVariant> SheetImport::convert(const ImportColumn& column, const Q
 class SheetImport::Run
 {
 public:
-    Run(const SheetImport& import, const SpreadsheetReader& sheet, bool autoNumber,
-        const Progress& progress, Result& result)
+    Run(const SheetImport& import, ImportRows& sheet, bool autoNumber, const Progress& progress,
+        Result& result)
         : own_(connectionName()), borrowed_(import.db_.holdsFileAlone()),
           db_(borrowed_ ? import.db_ : own_), layout_(import.layout_), sheet_(sheet),
           autoNumber_(autoNumber), progress_(progress), interval_(import.progressInterval_),
@@ -197,7 +220,7 @@ private:
     const bool borrowed_;
     const Database& db_;
     const ImportLayout& layout_;
-    const SpreadsheetReader& sheet_;
+    ImportRows& sheet_;
     const bool autoNumber_;
     const Progress& progress_;
     const int interval_;
@@ -385,7 +408,7 @@ void SheetImport::Run::stage()
         db_.execute(QStringLiteral("create index on %1 (seq)").arg(stagingTable()));
     }
 
-    const int rows = sheet_.rowCount();
+    const int rows = sheet_.lastRow();
     const int width = int(layout_.columns.size());
     std::vector<Pending> batch;
     batch.reserve(kCheckRows);
@@ -393,19 +416,15 @@ void SheetImport::Run::stage()
     std::vector<char> numbers(size_t(width), 0);
     QElapsedTimer phase;
     qint64 checkNs = 0, stageNs = 0;
-    int row = 2;
-    while (row <= rows) {
+    int row = sheet_.next(cells, numbers);
+    while (row > 0) {
         phase.start();
         batch.clear();
-        for (; row <= rows && int(batch.size()) < kCheckRows; ++row) {
+        for (; row > 0 && int(batch.size()) < kCheckRows; row = sheet_.next(cells, numbers)) {
             report(Phase::Checking, row, false);
             bool blank = true;
-            for (int c = 0; c < width; ++c) {
-                bool number = false;
-                cells[c] = sheet_.cell(row, c + 1, &number);
-                numbers[size_t(c)] = number;
-                blank = blank && cells[c].trimmed().isEmpty();
-            }
+            for (int c = 0; c < width && blank; ++c)
+                blank = cells[c].trimmed().isEmpty();
             if (blank) {
                 ++result_.blankRows;
                 continue;
@@ -510,7 +529,7 @@ void SheetImport::Run::write()
                     lastStoredId_ = it.key();
             if (lastStoredId_.isEmpty() && !storedAgain.isEmpty())
                 lastStoredId_ = storedAgain.cbegin().key();
-            report(Phase::Writing, sheet_.rowCount(), true);
+            report(Phase::Writing, sheet_.lastRow(), true);
         },
         // The COMMIT failed: one of the rows written tells whether the database kept them.
         [&] {
@@ -534,6 +553,13 @@ void SheetImport::Run::write()
 }
 
 SheetImport::Result SheetImport::run(const SpreadsheetReader& sheet, bool autoNumber,
+                                     const Progress& progress) const
+{
+    SheetRows rows(sheet);
+    return run(rows, autoNumber, progress);
+}
+
+SheetImport::Result SheetImport::run(ImportRows& sheet, bool autoNumber,
                                      const Progress& progress) const
 {
     Result result;

@@ -23,8 +23,25 @@
 #include <functional>
 #include <optional>
 #include <utility>
+#include <vector>
 
 class SpreadsheetReader;
+
+// The rows an import takes, handed over one at a time in ascending order, so that a long
+// file need not be held whole in memory. A sheet is one; a MARC file read as a stream is
+// another.
+class ImportRows
+{
+public:
+    virtual ~ImportRows() = default;
+    // The highest row number, for the progress. Row numbers are positive and ascending and
+    // may leave numbers out; they name the rows in the result (a sheet's start at 2, its
+    // row 1 holding the titles).
+    virtual int lastRow() const = 0;
+    // Fills cells (one per layout column) and numbers (whether the file holds each cell as
+    // a number) with the next row and returns its number; 0 when no row is left.
+    virtual int next(QStringList& cells, std::vector<char>& numbers) = 0;
+};
 
 struct ImportColumn
 {
@@ -102,6 +119,7 @@ public:
     // the sheet row number instead of column 1.
     Result run(const SpreadsheetReader& sheet, bool autoNumber,
                const Progress& progress = {}) const;
+    Result run(ImportRows& rows, bool autoNumber, const Progress& progress = {}) const;
 
     // The value a cell stores in a column, or nullopt with *reason filled when the row
     // must fail because of it. isNumber: the file holds the cell as a number.

@@ -1,6 +1,7 @@
 #include "MarcMapping.h"
 
-#include <QRegularExpression>
+#include <array>
+#include <optional>
 
 namespace {
 
@@ -55,36 +56,86 @@ QList<MarcColumnRule> makeRules()
     };
 }
 
-QString title(QString text)
+bool isAsciiDigit(QChar c)
 {
-    static const QRegularExpression trailing(QStringLiteral("[\\s/:;,=.]+$"));
-    text = text.trimmed();
-    text.remove(trailing);
-    return text;
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
 }
 
-QString firstMatch(const QString& text, const QRegularExpression& pattern)
+bool endsTitle(QChar c)
 {
-    const QRegularExpressionMatch m = pattern.match(text);
-    return m.hasMatch() ? m.captured(0) : QString();
+    return c.isSpace() || QStringView(u"/:;,=.").contains(c);
+}
+
+// Without the ISBD punctuation (and blanks) that ends it.
+QString title(const QString& text)
+{
+    qsizetype end = text.size();
+    while (end > 0 && endsTitle(text.at(end - 1)))
+        --end;
+    qsizetype start = 0;
+    while (start < end && text.at(start).isSpace())
+        ++start;
+    return text.sliced(start, end - start);
+}
+
+// The run of digits (and of the characters more allows) that starts at the first digit.
+QString firstNumber(const QString& text, QStringView more = {})
+{
+    qsizetype start = 0;
+    while (start < text.size() && !isAsciiDigit(text.at(start)))
+        ++start;
+    qsizetype end = start;
+    while (end < text.size() && (isAsciiDigit(text.at(end)) || more.contains(text.at(end))))
+        ++end;
+    return text.sliced(start, end - start);
+}
+
+// "CNY35.00" -> "35.00": digits, then a point and digits when both are there.
+QString amount(const QString& text)
+{
+    const QString whole = firstNumber(text);
+    if (whole.isEmpty())
+        return whole;
+    const qsizetype after = text.indexOf(whole) + whole.size();
+    if (after + 1 < text.size() && text.at(after) == QLatin1Char('.') &&
+        isAsciiDigit(text.at(after + 1)))
+        return whole + QLatin1Char('.') + firstNumber(text.sliced(after + 1));
+    return whole;
+}
+
+// The leading whole number, after blanks: "235页" -> "235", "约235页" -> "".
+QString leadingNumber(const QString& text)
+{
+    qsizetype start = 0;
+    while (start < text.size() && text.at(start).isSpace())
+        ++start;
+    qsizetype end = start;
+    while (end < text.size() && isAsciiDigit(text.at(end)))
+        ++end;
+    return text.sliced(start, end - start);
 }
 
 QString wholeNumber(const QString& text)
 {
-    static const QRegularExpression digitsOnly(QStringLiteral("^[0-9]+$"));
     const QString t = text.trimmed();
-    return digitsOnly.match(t).hasMatch() ? t : QString();
+    if (t.isEmpty())
+        return t;
+    for (QChar c : t)
+        if (!isAsciiDigit(c))
+            return QString();
+    return t;
 }
 
 bool isTranslator(const MarcField& f)
 {
-    for (const QString& r : f.values(QLatin1Char('4')))
-        if (r.trimmed() == QLatin1String("trl"))
+    for (const MarcSubfield& s : f.subfields) {
+        if (s.code == QLatin1Char('4') && s.value.trimmed() == QLatin1String("trl"))
             return true;
-    for (const QString& r : f.values(QLatin1Char('e'))) {
-        const QString t = r.trimmed().toLower();
-        if (t.startsWith(QLatin1String("transl")) || t.contains(QStringLiteral("译")))
-            return true;
+        if (s.code == QLatin1Char('e')) {
+            const QString t = s.value.trimmed().toLower();
+            if (t.startsWith(QLatin1String("transl")) || t.contains(QStringLiteral("译")))
+                return true;
+        }
     }
     return false;
 }
@@ -98,53 +149,83 @@ std::pair<QString, QString> splitCallNumber(const QString& callNumber)
     return {callNumber.left(slash).trimmed(), callNumber.mid(slash + 1).trimmed()};
 }
 
-std::optional<QString> valueOf(const MarcRecord& record, const MarcColumnRule& rule,
-                               const QString& source)
+QString convert(MarcValue kind, const QString& text)
 {
-    const QString tag = source.left(3);
-    if (rule.value == V::Count) {
-        const qsizetype n = record.fieldsOf(tag).size();
+    switch (kind) {
+    case V::Text:
+        return text.trimmed();
+    case V::Title:
+    case V::Translator:
+        return title(text);
+    case V::Isbn:
+        return firstNumber(text, u"Xx-");
+    case V::Price:
+        return amount(text);
+    case V::Pages:
+        return leadingNumber(text);
+    case V::Year: {
+        QString t = text;
+        t.remove(QLatin1Char('[')).remove(QLatin1Char(']'));
+        return title(t);
+    }
+    case V::CallClass:
+        return splitCallNumber(text).first;
+    case V::Serial:
+        return wholeNumber(text);
+    case V::CallSerial:
+        return wholeNumber(splitCallNumber(text).second);
+    case V::Count:
+        break;
+    }
+    return {};
+}
+
+// A rule's sources split once into tag and subfield code.
+struct Source
+{
+    QString tag;
+    QChar code;
+};
+
+struct CompiledRule
+{
+    const MarcColumnRule* rule;
+    QList<Source> sources;
+};
+
+std::optional<QString> valueOf(const MarcRecord& record, MarcValue kind, const Source& source)
+{
+    if (kind == V::Count) {
+        qsizetype n = 0;
+        for (const MarcField& f : record.fields)
+            n += f.tag == source.tag ? 1 : 0;
         return n > 0 ? std::optional<QString>(QString::number(n)) : std::nullopt;
     }
-    const QChar code = source.size() > 4 ? source.at(4) : QChar();
-    for (const MarcField* f : record.fieldsOf(tag)) {
-        if (rule.value == V::Translator && !isTranslator(*f))
+    for (const MarcField& f : record.fields) {
+        if (f.tag != source.tag || (kind == V::Translator && !isTranslator(f)))
             continue;
-        const QStringList values = f->values(code);
-        if (values.isEmpty())
-            continue;
-        const QString text = values.first();
-        static const QRegularExpression isbn(QStringLiteral("[0-9][0-9Xx-]*"));
-        static const QRegularExpression amount(QStringLiteral("[0-9]+(\\.[0-9]+)?"));
-        static const QRegularExpression number(QStringLiteral("^\\s*[0-9]+"));
-        switch (rule.value) {
-        case V::Text:
-            return text.trimmed();
-        case V::Title:
-        case V::Translator:
-            return title(text);
-        case V::Isbn:
-            return firstMatch(text, isbn);
-        case V::Price:
-            return firstMatch(text, amount);
-        case V::Pages:
-            return firstMatch(text, number).trimmed();
-        case V::Year: {
-            QString t = text.trimmed();
-            t.remove(QLatin1Char('[')).remove(QLatin1Char(']'));
-            return title(t);
-        }
-        case V::CallClass:
-            return splitCallNumber(text).first;
-        case V::Serial:
-            return wholeNumber(text);
-        case V::CallSerial:
-            return wholeNumber(splitCallNumber(text).second);
-        case V::Count:
-            break;
-        }
+        for (const MarcSubfield& s : f.subfields)
+            if (s.code == source.code)
+                return convert(kind, s.value);
     }
     return std::nullopt;
+}
+
+const QList<CompiledRule>& compiledRules(MarcFormat format);
+
+const QList<CompiledRule>& compiledRules(MarcFormat format)
+{
+    static const std::array<QList<CompiledRule>, 2> byFormat = [] {
+        std::array<QList<CompiledRule>, 2> out;
+        for (const MarcColumnRule& rule : MarcMapping::rules()) {
+            CompiledRule c{&rule, {}};
+            for (const QString& source : rule.sources)
+                c.sources.push_back({source.left(3), source.size() > 4 ? source.at(4) : QChar()});
+            out[size_t(rule.format)].push_back(std::move(c));
+        }
+        return out;
+    }();
+    return byFormat[size_t(format)];
 }
 
 } // namespace
@@ -160,13 +241,15 @@ const QList<MarcColumnRule>& rules()
 MarcColumns columns(const MarcRecord& record, MarcFormat format)
 {
     MarcColumns out;
-    for (const MarcColumnRule& rule : rules()) {
-        if (rule.format != format || out.contains(rule.column))
+    out.reserve(20);
+    for (const CompiledRule& compiled : compiledRules(format)) {
+        const MarcColumnRule& rule = *compiled.rule;
+        if (out.contains(rule.column))
             continue;
-        for (const QString& source : rule.sources) {
-            const std::optional<QString> v = valueOf(record, rule, source);
+        for (const Source& source : compiled.sources) {
+            std::optional<QString> v = valueOf(record, rule.value, source);
             if (v && !v->isEmpty()) {
-                out.insert(rule.column, *v);
+                out.insert(rule.column, std::move(*v));
                 break;
             }
         }

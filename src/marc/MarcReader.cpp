@@ -1,9 +1,11 @@
 #include "MarcReader.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QXmlStreamReader>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
+#include <libxml/xmlreader.h>
 #include <memory>
 #include <yaz/marcdisp.h>
 #include <yaz/wrbuf.h>
@@ -17,7 +19,7 @@ constexpr char kSubfieldDelimiter = 0x1F;
 constexpr int kLeaderLength = 24;
 
 // The number written in count decimal digits at text[at], nullopt unless all are digits.
-std::optional<int> digits(const QByteArray& text, qsizetype at, int count)
+std::optional<int> digits(QByteArrayView text, qsizetype at, int count)
 {
     if (at < 0 || at + count > text.size())
         return std::nullopt;
@@ -31,17 +33,10 @@ std::optional<int> digits(const QByteArray& text, qsizetype at, int count)
     return n;
 }
 
-// A field's place as the directory gives it, checked against the record.
-struct RawField
+// The directory of a record that checkIso2709() accepted, entry by entry: the tag and the
+// field's data without its terminator.
+template <class Visit> void forEachField(QByteArrayView record, Visit visit)
 {
-    QByteArray tag;
-    QByteArray data; // without its terminator
-};
-
-// The directory of a record that checkIso2709() accepted.
-QList<RawField> rawFields(const QByteArray& record)
-{
-    QList<RawField> out;
     const int base = *digits(record, 12, 5);
     const int lengthDigits = record[20] - '0';
     const int startDigits = record[21] - '0';
@@ -49,19 +44,36 @@ QList<RawField> rawFields(const QByteArray& record)
     for (int at = kLeaderLength; at + entry <= base - 1; at += entry) {
         const int length = *digits(record, at + 3, lengthDigits);
         const int start = *digits(record, at + 3 + lengthDigits, startDigits);
-        out.push_back({record.mid(at, 3), record.mid(base + start, length - 1)});
+        visit(record.sliced(at, 3), record.sliced(base + start, length - 1));
     }
-    return out;
 }
 
-std::optional<MarcFormat> formatByTags(const QList<QByteArray>& tags)
+int fieldCount(QByteArrayView record)
 {
-    if (tags.contains("245"))
-        return MarcFormat::Marc21;
-    if (tags.contains("200"))
-        return MarcFormat::Cnmarc;
-    return std::nullopt;
+    int n = 0;
+    forEachField(record, [&](QByteArrayView, QByteArrayView) { ++n; });
+    return n;
 }
+
+struct TitleTags
+{
+    bool marc21 = false; // 245
+    bool cnmarc = false; // 200
+
+    void see(QByteArrayView tag)
+    {
+        marc21 = marc21 || tag == "245";
+        cnmarc = cnmarc || tag == "200";
+    }
+    std::optional<MarcFormat> format() const
+    {
+        if (marc21)
+            return MarcFormat::Marc21;
+        if (cnmarc)
+            return MarcFormat::Cnmarc;
+        return std::nullopt;
+    }
+};
 
 const QString kNoFormat = QStringLiteral("无法判断记录的格式(没有题名字段245或200),请选择格式");
 
@@ -79,14 +91,50 @@ const char* yazCharset(MarcEncoding e)
 }
 
 // Composed, as the desk types and searches it: MARC-8 gives "e" and a combining accent.
-QString text(QXmlStreamReader& r)
+QString composed(QString t)
 {
-    QString t = r.readElementText();
     // Only text with combining marks can change; most has none, and composing costs.
     for (const QChar c : t)
         if (c.unicode() >= 0x0300 && c.combiningClass() != 0)
             return t.normalized(QString::NormalizationForm_C);
     return t;
+}
+
+QString text(QXmlStreamReader& r)
+{
+    return composed(r.readElementText());
+}
+
+const QString kUndecodable = QStringLiteral("记录的文字无法读出,字符编码可能不对");
+
+// A checked UTF-8 ISO 2709 record, as YAZ writes it after converting, read into a record.
+QString parseUtf8Iso2709(QByteArrayView bytes, MarcRecord* record)
+{
+    if (!bytes.isValidUtf8())
+        return kUndecodable;
+    record->leader = QString::fromLatin1(bytes.first(kLeaderLength));
+    forEachField(bytes, [&](QByteArrayView tag, QByteArrayView data) {
+        MarcField f;
+        f.tag = QString::fromLatin1(tag);
+        if (f.isControl()) {
+            f.data = composed(QString::fromUtf8(data));
+            record->fields.push_back(std::move(f));
+            return;
+        }
+        f.indicators = QString::fromUtf8(data.first(std::min<qsizetype>(2, data.size())));
+        qsizetype at = data.indexOf(kSubfieldDelimiter);
+        while (at >= 0) {
+            qsizetype next = data.indexOf(kSubfieldDelimiter, at + 1);
+            const QByteArrayView part =
+                data.sliced(at + 1, (next < 0 ? data.size() : next) - at - 1);
+            if (!part.isEmpty())
+                f.subfields.push_back(
+                    {QChar::fromLatin1(part[0]), composed(QString::fromUtf8(part.sliced(1)))});
+            at = next;
+        }
+        record->fields.push_back(std::move(f));
+    });
+    return {};
 }
 
 // The MARCXML that YAZ writes, read into a record.
@@ -120,7 +168,7 @@ QString parseMarcXml(const char* xml, size_t size, MarcRecord* record)
         }
     }
     if (r.hasError())
-        return QStringLiteral("记录的文字无法读出,字符编码可能不对");
+        return kUndecodable;
     return {};
 }
 
@@ -170,13 +218,22 @@ public:
     YazDecoder(const YazDecoder&) = delete;
     YazDecoder& operator=(const YazDecoder&) = delete;
 
-    // Decodes one checked ISO 2709 record; the reason when YAZ refuses it.
-    QString decodeIso2709(const QByteArray& bytes, MarcEncoding from, MarcRecord* record)
+    // Decodes one checked ISO 2709 record; the reason when YAZ refuses it. YAZ writes it
+    // back as UTF-8 ISO 2709, which is split here; a record that grows past what ISO 2709
+    // can say on the way (a long GBK record) goes through MARCXML, which has no such limit.
+    QString decodeIso2709(QByteArrayView bytes, MarcEncoding from, MarcRecord* record)
     {
         if (!useEncoding(from))
             return QStringLiteral("不支持字符编码%1").arg(MarcReader::encodingName(from));
-        if (yaz_marc_read_iso2709(mt_, bytes.constData(), int(bytes.size())) <= 0)
+        if (yaz_marc_read_iso2709(mt_, bytes.data(), int(bytes.size())) <= 0)
             return QStringLiteral("记录的结构无法读出");
+        wrbuf_rewind(out_);
+        if (yaz_marc_write_iso2709(mt_, out_) == 0) {
+            // YAZ leaves out the fields that do not fit into the length ISO 2709 can say.
+            const QByteArrayView utf8(wrbuf_buf(out_), qsizetype(wrbuf_len(out_)));
+            if (MarcReader::checkIso2709(utf8).isEmpty() && fieldCount(utf8) == fieldCount(bytes))
+                return parseUtf8Iso2709(utf8, record);
+        }
         return write(record);
     }
 
@@ -207,6 +264,7 @@ private:
 
     QString write(MarcRecord* record)
     {
+        *record = MarcRecord();
         wrbuf_rewind(out_);
         if (yaz_marc_write_marcxml(mt_, out_) != 0)
             return QStringLiteral("记录的结构无法读出");
@@ -218,8 +276,8 @@ private:
     yaz_iconv_t converters_[3] = {nullptr, nullptr, nullptr};
 };
 
-std::optional<MarcEncoding> declaredIn(MarcFormat format, const QByteArray& leader,
-                                       const QByteArray& field100a)
+std::optional<MarcEncoding> declaredIn(MarcFormat format, QByteArrayView leader,
+                                       QByteArrayView field100a)
 {
     if (format == MarcFormat::Marc21) {
         if (leader.size() <= 9)
@@ -232,7 +290,7 @@ std::optional<MarcEncoding> declaredIn(MarcFormat format, const QByteArray& lead
     }
     if (field100a.size() < 30)
         return std::nullopt;
-    const QByteArray g0 = field100a.mid(26, 2), g1 = field100a.mid(28, 2);
+    const QByteArrayView g0 = field100a.sliced(26, 2), g1 = field100a.sliced(28, 2);
     if (g0 == "50" || g1 == "50")
         return MarcEncoding::Utf8;
     if (g0 == "10" || g1 == "10")
@@ -241,117 +299,283 @@ std::optional<MarcEncoding> declaredIn(MarcFormat format, const QByteArray& lead
 }
 
 // 100$a of a field's raw data (indicators, then subfields).
-QByteArray subfieldA(const QByteArray& data)
+QByteArrayView subfieldA(QByteArrayView data)
 {
-    const QList<QByteArray> parts = data.split(kSubfieldDelimiter);
-    for (qsizetype i = 1; i < parts.size(); ++i) // parts[0] holds the indicators
-        if (parts[i].startsWith('a'))
-            return parts[i].mid(1);
+    qsizetype at = data.indexOf(kSubfieldDelimiter); // what comes before holds the indicators
+    while (at >= 0) {
+        const qsizetype next = data.indexOf(kSubfieldDelimiter, at + 1);
+        const QByteArrayView part = data.sliced(at + 1, (next < 0 ? data.size() : next) - at - 1);
+        if (part.startsWith('a'))
+            return part.sliced(1);
+        at = next;
+    }
     return {};
 }
 
-bool readIso2709(const QByteArray& data, const MarcReadOptions& options,
-                 const std::function<void(MarcEntry&&)>& each)
+// The bytes of a device read ahead in blocks, so that records are taken one at a time
+// without the whole file in memory.
+class Input
 {
-    YazDecoder decoder;
-    qsizetype at = 0;
-    int number = 0;
-    while (true) {
-        // Line breaks or blanks between records, as some exporters write them.
-        while (at < data.size() && (data[at] == '\n' || data[at] == '\r' || data[at] == ' ' ||
-                                    data[at] == kRecordTerminator))
-            ++at;
-        if (at >= data.size())
-            return true;
-        MarcEntry entry;
-        entry.number = ++number;
-        const std::optional<int> length = digits(data, at, 5);
-        qsizetype end = -1;
-        if (!length || *length < kLeaderLength + 2)
-            entry.refusal = QStringLiteral("记录长度不是数字或小于记录头标");
-        else if (at + *length > data.size())
-            entry.refusal = QStringLiteral("记录长度%1超出了文件的末尾").arg(*length);
-        else
-            end = at + *length;
-        QByteArray bytes;
-        if (entry.refusal.isEmpty()) {
-            bytes = data.mid(at, *length);
-            entry.refusal = MarcReader::checkIso2709(bytes);
+public:
+    explicit Input(QIODevice& device) : device_(device), base_(device.pos()) {}
+
+    // Makes n bytes from the current place readable; fewer at the end of the file.
+    qsizetype available(qsizetype n)
+    {
+        while (buffer_.size() - at_ < n && !end_) {
+            if (at_ > 0) {
+                buffer_.remove(0, at_);
+                base_ += at_;
+                at_ = 0;
+            }
+            const QByteArray more = device_.read(std::max<qint64>(kBlock, n - buffer_.size()));
+            if (more.isEmpty())
+                end_ = true;
+            buffer_ += more;
         }
-        if (!entry.refusal.isEmpty()) {
-            // Go on after the next record terminator: the length cannot be trusted.
-            const qsizetype next = data.indexOf(kRecordTerminator, at);
-            at = next < 0 ? data.size() : next + 1;
-            each(std::move(entry));
-            continue;
-        }
-        at = end;
-        const QList<RawField> fields = rawFields(bytes);
-        QList<QByteArray> tags;
-        QByteArray field100a;
-        for (const RawField& f : fields) {
-            tags << f.tag;
-            if (f.tag == "100" && field100a.isEmpty())
-                field100a = subfieldA(f.data);
-        }
-        const std::optional<MarcFormat> format =
-            options.format ? options.format : formatByTags(tags);
-        if (!format) {
-            entry.refusal = kNoFormat;
-            each(std::move(entry));
-            continue;
-        }
-        entry.format = *format;
-        entry.encoding =
-            declaredIn(*format, bytes.left(kLeaderLength), field100a).value_or(options.undeclared);
-        entry.refusal = decoder.decodeIso2709(bytes, entry.encoding, &entry.record);
-        each(std::move(entry));
+        return std::min<qsizetype>(n, buffer_.size() - at_);
     }
+    // The next n bytes, which available(n) made readable.
+    QByteArrayView peek(qsizetype n) const { return QByteArrayView(buffer_).sliced(at_, n); }
+    void skip(qsizetype n) { at_ += n; }
+    qint64 offset() const { return base_ + at_; }
+    // Moves past the next c, or to the end of the file.
+    void skipPast(char c)
+    {
+        while (available(1) > 0) {
+            const qsizetype found = buffer_.indexOf(c, at_);
+            if (found >= 0) {
+                at_ = found + 1;
+                return;
+            }
+            at_ = buffer_.size();
+        }
+    }
+
+private:
+    static constexpr qint64 kBlock = 256 * 1024;
+    QIODevice& device_;
+    QByteArray buffer_;
+    qsizetype at_ = 0;
+    qint64 base_ = 0; // the device's offset of buffer_[0]
+    bool end_ = false;
+};
+
+bool isSeparator(char c)
+{
+    return c == '\n' || c == '\r' || c == ' ' || c == kRecordTerminator;
 }
 
-bool readMarcXml(const QByteArray& data, const MarcReadOptions& options,
-                 const std::function<void(MarcEntry&&)>& each, QString* error)
+int readFromDevice(void* device, char* buffer, int length)
 {
-    // No network, no entity expansion: the file is data, not a document to assemble.
-    std::unique_ptr<xmlDoc, decltype(&xmlFreeDoc)> doc(
-        xmlReadMemory(data.constData(), int(data.size()), nullptr, nullptr,
-                      XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING),
-        &xmlFreeDoc);
-    const xmlNode* root = doc ? xmlDocGetRootElement(doc.get()) : nullptr;
-    if (!root || !(isElement(root, "collection") || isElement(root, "record"))) {
-        *error = QStringLiteral("文件不是MARCXML文件");
+    const qint64 n = static_cast<QIODevice*>(device)->read(buffer, length);
+    return n < 0 ? -1 : int(n);
+}
+
+bool isElement(xmlTextReaderPtr reader, const char* name)
+{
+    return xmlTextReaderNodeType(reader) == XML_READER_TYPE_ELEMENT &&
+           xmlStrcmp(xmlTextReaderConstLocalName(reader), BAD_CAST name) == 0;
+}
+
+const QString kNoMarcXml = QStringLiteral("文件不是MARCXML文件");
+const QString kUnreadable = QStringLiteral("文件无法读出");
+
+} // namespace
+
+struct MarcStream::Impl
+{
+    Impl(QIODevice& d, const MarcReadOptions& o, MarcReadStart s)
+        : device(d), options(o), start(s), xml(nullptr, &xmlFreeTextReader)
+    {
+    }
+
+    bool open();
+    bool nextIso2709(MarcEntry& entry);
+    bool openXml();
+    bool nextXml(MarcEntry& entry);
+
+    QIODevice& device;
+    const MarcReadOptions options;
+    const MarcReadStart start;
+    QString error;
+    YazDecoder decoder;
+    std::optional<Input> in;
+    // MARCXML, read element by element: each record is expanded, decoded and let go.
+    std::unique_ptr<xmlTextReader, decltype(&xmlFreeTextReader)> xml;
+    bool single = false; // the root element is the record
+    int status = 0;      // of the XML reader's last step
+    int number = 0;      // of the record read last
+};
+
+bool MarcStream::Impl::open()
+{
+    // What the file is, told by its first bytes past a byte order mark and blanks.
+    if (!device.seek(0)) {
+        error = kUnreadable;
         return false;
     }
-    YazDecoder decoder;
-    int number = 0;
-    auto one = [&](const xmlNode* node) {
-        MarcEntry entry;
-        entry.number = ++number;
+    Input head(device);
+    qsizetype first = 0;
+    if (head.available(3) == 3 && head.peek(3) == "\xEF\xBB\xBF")
+        first = 3;
+    while (head.available(first + 1) > first && QChar::isSpace(uchar(head.peek(first + 1)[first])))
+        ++first;
+    if (head.available(first + 1) <= first) {
+        error = QStringLiteral("文件中没有MARC记录");
+        return false;
+    }
+    if (head.peek(first + 1)[first] == '<') {
+        if (!device.seek(0)) {
+            error = kUnreadable;
+            return false;
+        }
+        return openXml();
+    }
+    const qsizetype got = head.available(first + 5);
+    if (!digits(head.peek(got), first, 5)) {
+        error = QStringLiteral("文件不是ISO 2709或MARCXML格式的MARC文件");
+        return false;
+    }
+    if (!device.seek(std::max<qint64>(first, start.offset))) {
+        error = kUnreadable;
+        return false;
+    }
+    in.emplace(device);
+    number = start.number - 1;
+    return true;
+}
+
+bool MarcStream::Impl::nextIso2709(MarcEntry& entry)
+{
+    // Line breaks or blanks between records, as some exporters write them.
+    while (in->available(1) > 0 && isSeparator(in->peek(1)[0]))
+        in->skip(1);
+    if (in->available(1) == 0)
+        return false;
+    entry = MarcEntry();
+    entry.number = ++number;
+    entry.offset = in->offset();
+    const qsizetype head = in->available(5);
+    const std::optional<int> length = digits(in->peek(head), 0, 5);
+    if (!length || *length < kLeaderLength + 2)
+        entry.refusal = QStringLiteral("记录长度不是数字或小于记录头标");
+    else if (in->available(*length) < *length)
+        entry.refusal = QStringLiteral("记录长度%1超出了文件的末尾").arg(*length);
+    const QByteArrayView bytes = entry.refusal.isEmpty() ? in->peek(*length) : QByteArrayView();
+    if (entry.refusal.isEmpty())
+        entry.refusal = MarcReader::checkIso2709(bytes);
+    if (!entry.refusal.isEmpty()) {
+        // Go on after the next record terminator: the length cannot be trusted.
+        in->skipPast(kRecordTerminator);
+        return true;
+    }
+    TitleTags titles;
+    QByteArrayView field100a;
+    bool seen100 = false;
+    forEachField(bytes, [&](QByteArrayView tag, QByteArrayView data) {
+        titles.see(tag);
+        if (tag == "100" && !seen100) {
+            seen100 = true;
+            field100a = subfieldA(data);
+        }
+    });
+    const std::optional<MarcFormat> format = options.format ? options.format : titles.format();
+    if (!format) {
+        entry.refusal = kNoFormat;
+    } else {
+        entry.format = *format;
+        entry.encoding =
+            declaredIn(*format, bytes.first(kLeaderLength), field100a).value_or(options.undeclared);
+        entry.refusal = decoder.decodeIso2709(bytes, entry.encoding, &entry.record);
+    }
+    in->skip(*length);
+    return true;
+}
+
+bool MarcStream::Impl::openXml()
+{
+    // No network, no entity expansion: the file is data, not a document to assemble.
+    xml.reset(xmlReaderForIO(readFromDevice, nullptr, &device, nullptr, nullptr,
+                             XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING));
+    if (!xml) {
+        error = kNoMarcXml;
+        return false;
+    }
+    status = xmlTextReaderRead(xml.get());
+    while (status == 1 && xmlTextReaderNodeType(xml.get()) != XML_READER_TYPE_ELEMENT)
+        status = xmlTextReaderRead(xml.get());
+    single = status == 1 && isElement(xml.get(), "record");
+    if (status != 1 || !(single || isElement(xml.get(), "collection"))) {
+        error = kNoMarcXml;
+        return false;
+    }
+    if (!single)
+        status = xmlTextReaderRead(xml.get());
+    return true;
+}
+
+bool MarcStream::Impl::nextXml(MarcEntry& entry)
+{
+    while (status == 1) {
+        if (!isElement(xml.get(), "record") || xmlTextReaderDepth(xml.get()) != (single ? 0 : 1)) {
+            status = xmlTextReaderRead(xml.get());
+            continue;
+        }
+        if (++number < start.number) {
+            status = xmlTextReaderNext(xml.get());
+            continue;
+        }
+        const xmlNode* node = xmlTextReaderExpand(xml.get());
+        if (!node)
+            break;
+        entry = MarcEntry();
+        entry.number = number;
         entry.refusal = decoder.decodeXml(node, &entry.record);
         if (entry.refusal.isEmpty()) {
-            QList<QByteArray> tags;
+            TitleTags titles;
             for (const MarcField& f : entry.record.fields)
-                tags << f.tag.toLatin1();
+                titles.see(QByteArrayView(f.tag.toLatin1()));
             const std::optional<MarcFormat> format =
-                options.format ? options.format : formatByTags(tags);
+                options.format ? options.format : titles.format();
             if (format)
                 entry.format = *format;
             else
                 entry.refusal = kNoFormat;
         }
-        each(std::move(entry));
-    };
-    if (isElement(root, "record")) {
-        one(root);
+        status = xmlTextReaderNext(xml.get());
         return true;
     }
-    for (const xmlNode* n = root->children; n; n = n->next)
-        if (isElement(n, "record"))
-            one(n);
-    return true;
+    if (status != 0 && error.isEmpty())
+        error = number <= 1 ? kNoMarcXml
+                            : QStringLiteral("MARCXML文件在第%1条记录处损坏,无法读完").arg(number);
+    status = 0;
+    return false;
 }
 
-} // namespace
+MarcStream::MarcStream(QIODevice& device, const MarcReadOptions& options, MarcReadStart start)
+    : d_(std::make_unique<Impl>(device, options, start))
+{
+}
+
+MarcStream::~MarcStream() = default;
+
+bool MarcStream::open()
+{
+    return d_->open();
+}
+
+bool MarcStream::next(MarcEntry& entry)
+{
+    if (d_->in)
+        return d_->nextIso2709(entry);
+    return d_->xml && d_->nextXml(entry);
+}
+
+QString MarcStream::error() const
+{
+    return d_->error;
+}
 
 namespace MarcReader {
 
@@ -368,7 +592,7 @@ QString encodingName(MarcEncoding encoding)
     return {};
 }
 
-QString checkIso2709(const QByteArray& record)
+QString checkIso2709(QByteArrayView record)
 {
     const qsizetype size = record.size();
     if (size < kLeaderLength + 2 || digits(record, 0, 5) != size)
@@ -396,27 +620,28 @@ QString checkIso2709(const QByteArray& record)
         return QStringLiteral("目次的长度不是目次项长度的整数倍");
     const qsizetype dataSize = size - 1 - *base; // without the record terminator
     for (int at = kLeaderLength; at < *base - 1; at += entry) {
-        const QByteArray tag = record.mid(at, 3);
+        const QByteArrayView tag = record.sliced(at, 3);
         for (char c : tag)
             if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')))
                 return QStringLiteral("目次中的字段标识符无效");
+        const QString tagText = QString::fromLatin1(tag);
         const std::optional<int> length = digits(record, at + 3, *lengthDigits);
         const std::optional<int> start = digits(record, at + 3 + *lengthDigits, *startDigits);
         if (!length || !start)
-            return QStringLiteral("字段%1的目次项不是数字").arg(QString::fromLatin1(tag));
+            return QStringLiteral("字段%1的目次项不是数字").arg(tagText);
         if (*length < 1 || *start + qsizetype(*length) > dataSize)
-            return QStringLiteral("字段%1超出了记录").arg(QString::fromLatin1(tag));
-        const QByteArray field = record.mid(*base + *start, *length);
+            return QStringLiteral("字段%1超出了记录").arg(tagText);
+        const QByteArrayView field = record.sliced(*base + *start, *length);
         if (field.back() != kFieldTerminator)
-            return QStringLiteral("字段%1没有以字段结束符结尾").arg(QString::fromLatin1(tag));
+            return QStringLiteral("字段%1没有以字段结束符结尾").arg(tagText);
         // Inside the field nothing may end it early, or a subfield runs on past it.
         if (field.indexOf(kFieldTerminator) != field.size() - 1 ||
             field.indexOf(kRecordTerminator) >= 0)
-            return QStringLiteral("字段%1中有多余的结束符").arg(QString::fromLatin1(tag));
+            return QStringLiteral("字段%1中有多余的结束符").arg(tagText);
         const bool control = tag.startsWith("00");
         if (!control && (*length < *indicators + 1 || (field.size() > *indicators + 1 &&
                                                        field[*indicators] != kSubfieldDelimiter)))
-            return QStringLiteral("字段%1的指示符或子字段无效").arg(QString::fromLatin1(tag));
+            return QStringLiteral("字段%1的指示符或子字段无效").arg(tagText);
     }
     return {};
 }
@@ -427,40 +652,63 @@ std::optional<MarcEncoding> declaredEncoding(const MarcRecord& undecoded, MarcFo
                       undecoded.value(QStringLiteral("100"), QLatin1Char('a')).toLatin1());
 }
 
-bool forEach(const QByteArray& data, const MarcReadOptions& options,
-             const std::function<void(MarcEntry&&)>& each, QString* error)
+bool forEachIn(QIODevice& device, const MarcReadOptions& options, const Until& each, QString* error,
+               MarcReadStart start)
 {
-    qsizetype first = 0;
-    if (data.startsWith("\xEF\xBB\xBF"))
-        first = 3;
-    while (first < data.size() && QChar::isSpace(uchar(data[first])))
-        ++first;
-    if (first >= data.size()) {
-        *error = QStringLiteral("文件中没有MARC记录");
+    MarcStream stream(device, options, start);
+    if (!stream.open()) {
+        *error = stream.error();
         return false;
     }
-    if (data[first] == '<')
-        return readMarcXml(data, options, each, error);
-    if (!digits(data, first, 5)) {
-        *error = QStringLiteral("文件不是ISO 2709或MARCXML格式的MARC文件");
-        return false;
-    }
-    return readIso2709(data.mid(first), options, each);
+    MarcEntry entry;
+    while (stream.next(entry))
+        if (!each(std::move(entry)))
+            return true;
+    *error = stream.error();
+    return error->isEmpty();
 }
 
-bool forEachInFile(const QString& path, const MarcReadOptions& options,
-                   const std::function<void(MarcEntry&&)>& each, QString* error)
+bool forEach(const QByteArray& data, const MarcReadOptions& options, const Each& each,
+             QString* error)
 {
-    QFile file(path);
+    QByteArray bytes = data; // shared, not copied
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return forEachIn(
+        buffer, options,
+        [&](MarcEntry&& e) {
+            each(std::move(e));
+            return true;
+        },
+        error);
+}
+
+bool openFile(QFile& file, QString* error)
+{
     if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("无法打开文件%1: %2").arg(path, file.errorString());
+        *error = QStringLiteral("无法打开文件%1: %2").arg(file.fileName(), file.errorString());
         return false;
     }
     if (file.size() > kMaxFileBytes) {
-        *error = QStringLiteral("文件%1太大").arg(path);
+        *error = QStringLiteral("文件%1太大").arg(file.fileName());
         return false;
     }
-    return forEach(file.readAll(), options, each, error);
+    return true;
+}
+
+bool forEachInFile(const QString& path, const MarcReadOptions& options, const Each& each,
+                   QString* error)
+{
+    QFile file(path);
+    if (!openFile(file, error))
+        return false;
+    return forEachIn(
+        file, options,
+        [&](MarcEntry&& e) {
+            each(std::move(e));
+            return true;
+        },
+        error);
 }
 
 } // namespace MarcReader

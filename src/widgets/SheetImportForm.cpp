@@ -1,13 +1,13 @@
 #include "SheetImportForm.h"
 
 #include "Messenger.h"
+#include "WorkerRun.h"
 #include "data/SpreadsheetReader.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -15,9 +15,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QThread>
 #include <QTime>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -144,13 +142,7 @@ std::unique_ptr<SpreadsheetReader> SheetImportForm::readSheet(const QString& pat
 {
     std::unique_ptr<SpreadsheetReader> sheet;
     QString error;
-    QEventLoop loop;
-    std::unique_ptr<QThread> worker(
-        QThread::create([&] { sheet = SpreadsheetReader::openFile(path, &error); }));
-    connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
-    worker->start();
-    loop.exec();
-    worker->wait();
+    WorkerRun::run([&] { sheet = SpreadsheetReader::openFile(path, &error); });
     if (!sheet)
         Messenger::instance().error(this, error);
     return sheet;
@@ -270,22 +262,15 @@ SheetImport::Result SheetImportForm::runImport(const SpreadsheetReader& sheet)
             return !stopRequested_.load();
         });
     }
-    QEventLoop loop;
-    std::unique_ptr<QThread> worker(QThread::create([&] {
-        result = import.run(sheet, autoNumber, [&](SheetImport::Phase phase, int row) {
-            (phase == SheetImport::Phase::Checking ? checked : written).store(row);
-            return !stopRequested_.load();
-        });
-    }));
     // Checking fills the first half of the bar, writing the second.
-    QTimer bar;
-    connect(&bar, &QTimer::timeout, this,
-            [&] { progressBar_->setValue((checked.load() + written.load()) / 2); });
-    bar.start(kBarInterval);
-    connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
-    worker->start();
-    loop.exec();
-    worker->wait();
+    WorkerRun::run(
+        [&] {
+            result = import.run(sheet, autoNumber, [&](SheetImport::Phase phase, int row) {
+                (phase == SheetImport::Phase::Checking ? checked : written).store(row);
+                return !stopRequested_.load();
+            });
+        },
+        [&] { progressBar_->setValue((checked.load() + written.load()) / 2); }, kBarInterval);
     return result;
 }
 

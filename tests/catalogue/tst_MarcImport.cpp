@@ -5,16 +5,20 @@
 #include "catalogue/InMarcDataUt.h"
 #include "catalogue/MarcImport.h"
 #include "data/LoginState.h"
+#include "marc/MarcWriter.h"
 
 #include <QComboBox>
 #include <QFile>
 #include <QPlainTextEdit>
+#include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QSqlRecord>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -87,6 +91,33 @@ const QString kWithoutHoldings = QStringLiteral("00000nam0 2200000   450 \n"
                                                 "200 1  $a 操作系统\n"
                                                 "690    $a TP314\n"
                                                 "\n");
+
+// A shipment of n CNMARC records (UTF-8), barcodes M0000001..., every third without 种次号.
+QByteArray shipment(int n, MarcSyntax syntax = MarcSyntax::Iso2709)
+{
+    MarcWriter writer(MarcFormat::Cnmarc, syntax, QDate(2026, 12, 11));
+    QString error;
+    for (int i = 1; i <= n; ++i) {
+        const QString number = QStringLiteral("M%1").arg(i, 7, 10, QLatin1Char('0'));
+        MarcColumns book{
+            {QStringLiteral("编号"), number},
+            {QStringLiteral("条形码"), number},
+            {QStringLiteral("名称"), QStringLiteral("网络原理第%1卷").arg(i)},
+            {QStringLiteral("isbn"), QStringLiteral("9787115%1").arg(i, 6, 10, QLatin1Char('0'))},
+            {QStringLiteral("分类号"), QStringLiteral("TP%1").arg(i % 7)}};
+        if (i % 3 != 0)
+            book.insert(QStringLiteral("zch"), QString::number(i));
+        if (!writer.add(book, &error))
+            qWarning("%s", qPrintable(error));
+    }
+    return writer.finish();
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
 
 } // namespace
 
@@ -237,7 +268,8 @@ private slots:
         QVERIFY2(result.failed.value(2).contains(QStringLiteral("已存在")),
                  qPrintable(result.failed.value(2)));
         QVERIFY(result.failed.value(3).contains(QStringLiteral("超出了文件")));
-        QVERIFY2(result.failed.value(4).contains(QStringLiteral("重复")),
+        // The repeat names the record that had the barcode first.
+        QVERIFY2(result.failed.value(4).contains(QStringLiteral("与第1行重复")),
                  qPrintable(result.failed.value(4)));
         QCOMPARE(bookCount(lib.db()), 3);
     }
@@ -250,11 +282,101 @@ private slots:
         QString error;
         QVERIFY(import.loadData(MarcFixtures::iso2709(MarcFixtures::cnmarcShipment(), "gb18030"),
                                 &error));
-        const MarcImport::Result result = import.run({2});
+        const MarcImport::Result result = import.run([](int number) { return number == 2; });
         QCOMPARE(result.imported(), 1);
         QVERIFY(book(lib.db(), QStringLiteral("00012345")).isEmpty());
         QCOMPARE(book(lib.db(), QStringLiteral("00012347")).value(QStringLiteral("名称")),
                  QStringLiteral("红楼梦"));
+    }
+
+    // The preview reads any window of a long file again: each record with its own columns,
+    // the 种次号 made for it at load included, and nothing past the last.
+    void windowsOfTheFileAreReadAgain_data()
+    {
+        QTest::addColumn<int>("first");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("start") << 1 << 10 << 10;
+        QTest::newRow("middle") << 250 << 100 << 100;
+        QTest::newRow("end") << 590 << 50 << 11;
+        QTest::newRow("past the end") << 601 << 10 << 0;
+    }
+    void windowsOfTheFileAreReadAgain()
+    {
+        QFETCH(int, first);
+        QFETCH(int, count);
+        QFETCH(int, expected);
+        TestLibrary lib;
+        QVERIFY2(lib.ok(), qPrintable(lib.error()));
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("shipment.mrc"));
+        QVERIFY(writeFile(path, shipment(600)));
+        MarcImport import(lib.db(), options(MarcNumbering::Barcode));
+        QString error;
+        QVERIFY2(import.load(path, &error), qPrintable(error));
+        QCOMPARE(import.recordCount(), 600);
+        const std::vector<MarcImportRecord> window = import.records(first, count);
+        QCOMPARE(int(window.size()), expected);
+        // The 种次号 a record lacks continues its class above every one the file gives.
+        QHash<QString, int> highest;
+        for (int i = 1; i <= 600; ++i)
+            if (i % 3 != 0)
+                highest[QStringLiteral("TP%1").arg(i % 7)] = i;
+        QHash<QString, int> made = highest;
+        QHash<int, int> zchOf;
+        for (int i = 3; i <= 600; i += 3)
+            zchOf[i] = ++made[QStringLiteral("TP%1").arg(i % 7)];
+        for (int i = 0; i < int(window.size()); ++i) {
+            const MarcImportRecord& r = window[size_t(i)];
+            const int n = first + i;
+            QCOMPARE(r.number, n);
+            QCOMPARE(r.columns.value(QStringLiteral("编号")),
+                     QStringLiteral("M%1").arg(n, 7, 10, QLatin1Char('0')));
+            QCOMPARE(r.columns.value(QStringLiteral("名称")),
+                     QStringLiteral("网络原理第%1卷").arg(n));
+            QCOMPARE(r.columns.value(QStringLiteral("zch")).toInt(), n % 3 ? n : zchOf.value(n));
+        }
+    }
+
+    // A file changed between the preview and the import is refused as a whole: nothing of
+    // the new file goes in under the preview of the old one.
+    void fileChangedAfterLoadIsRefused()
+    {
+        TestLibrary lib;
+        QVERIFY2(lib.ok(), qPrintable(lib.error()));
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("shipment.mrc"));
+        QVERIFY(writeFile(path, shipment(20)));
+        MarcImport import(lib.db(), options(MarcNumbering::Barcode));
+        QString error;
+        QVERIFY2(import.load(path, &error), qPrintable(error));
+        const QByteArray other = MarcFixtures::iso2709(MarcFixtures::cnmarcShipment(), "gb18030");
+        QVERIFY(writeFile(path, other + shipment(20)));
+        const MarcImport::Result result = import.run();
+        QVERIFY(!result.stored());
+        QCOMPARE(result.import.error, MarcImport::changedFileText());
+        QCOMPARE(result.imported(), 0);
+        QCOMPARE(bookCount(lib.db()), 0);
+    }
+
+    // A MARCXML file is read as a stream too; one that breaks off after some records is
+    // refused as a whole with the place it broke.
+    void brokenMarcXmlIsRefusedAsAWhole()
+    {
+        TestLibrary lib;
+        QVERIFY2(lib.ok(), qPrintable(lib.error()));
+        const QByteArray xml = shipment(2000, MarcSyntax::MarcXml);
+        QVERIFY(!xml.isEmpty());
+        MarcImport whole(lib.db(), options(MarcNumbering::Barcode));
+        QString error;
+        QVERIFY2(whole.loadData(xml, &error), qPrintable(error));
+        QCOMPARE(whole.recordCount(), 2000);
+        QCOMPARE(whole.records(1500, 1).at(0).columns.value(QStringLiteral("名称")),
+                 QStringLiteral("网络原理第1500卷"));
+        MarcImport broken(lib.db(), options(MarcNumbering::Barcode));
+        QVERIFY(!broken.loadData(xml.left(xml.size() / 2), &error));
+        QVERIFY2(error.contains(QStringLiteral("损坏")), qPrintable(error));
+        QCOMPARE(broken.recordCount(), 0);
     }
 };
 TUSHU_TEST(MarcImportTest)
@@ -289,23 +411,26 @@ private slots:
         QVERIFY(start && !start->isEnabled());
         messages.fileAnswers.enqueue(path);
         screen.chooseClick();
-        auto* table = screen.findChild<QTableWidget*>(QStringLiteral("previewTable"));
-        QVERIFY(table);
-        QCOMPARE(table->rowCount(), 2);
+        auto* table = screen.findChild<QTableView*>(QStringLiteral("previewTable"));
+        QVERIFY(table && table->model());
+        const QAbstractItemModel& model = *table->model();
+        auto text = [&](int row, int column) { return model.index(row, column).data().toString(); };
+        auto tick = [&](int row) { return model.index(row, 0).data(Qt::CheckStateRole).toInt(); };
+        QCOMPARE(model.rowCount(), 2);
         QVERIFY(start->isEnabled());
         const int titleColumn =
             int(TInMarcDataFm::previewCaptions().indexOf(QStringLiteral("名称")));
         const int numberColumn =
             int(TInMarcDataFm::previewCaptions().indexOf(QStringLiteral("编号")));
-        QCOMPARE(table->item(0, titleColumn)->text(), QStringLiteral("计算机网络"));
-        QCOMPARE(table->item(0, numberColumn)->text(), QStringLiteral("00012345"));
-        QCOMPARE(table->item(0, 0)->checkState(), Qt::Unchecked); // its ISBN is held
-        QVERIFY(table->item(0, 2)->text().contains(QStringLiteral("已有此ISBN")));
-        QCOMPARE(table->item(1, 0)->checkState(), Qt::Checked);
+        QCOMPARE(text(0, titleColumn), QStringLiteral("计算机网络"));
+        QCOMPARE(text(0, numberColumn), QStringLiteral("00012345"));
+        QCOMPARE(tick(0), int(Qt::Unchecked)); // its ISBN is held
+        QVERIFY(text(0, 2).contains(QStringLiteral("已有此ISBN")));
+        QCOMPARE(tick(1), int(Qt::Checked));
 
         auto* numbering = screen.findChild<QComboBox*>(QStringLiteral("numberingCombo"));
         numbering->setCurrentIndex(2); // 自动增加编号
-        QCOMPARE(table->item(1, numberColumn)->text(), QStringLiteral("2"));
+        QCOMPARE(text(1, numberColumn), QStringLiteral("2"));
 
         screen.startClick();
         QCOMPARE(messages.lastText(), QStringLiteral("完成! 导入1条记录."));
@@ -313,7 +438,92 @@ private slots:
         QCOMPARE(book(lib.db(), QStringLiteral("2")).value(QStringLiteral("名称")),
                  QStringLiteral("红楼梦"));
         // After the import the preview marks the record as held.
-        QVERIFY(table->item(1, 2)->text().contains(QStringLiteral("已有此编号")));
+        QVERIFY(text(1, 2).contains(QStringLiteral("已有此编号")));
+    }
+
+    // A long import moves the progress bar while the window goes on, and ends with the
+    // result: the work runs beside the window, not in it.
+    void importShowsProgressAndResult()
+    {
+        // Enough records for the bar, which moves five times a second, to show a step.
+        constexpr int kRecords = 20000;
+        TestLibrary lib;
+        QVERIFY2(lib.ok(), qPrintable(lib.error()));
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("shipment.mrc"));
+        QVERIFY(writeFile(path, shipment(kRecords)));
+        RecordingMessenger messages;
+        auto* screen = new TInMarcDataFm;
+        screen->show();
+        messages.fileAnswers.enqueue(path);
+        screen->chooseClick();
+        QCOMPARE(screen->preview()->rowCount(), kRecords);
+        auto* bar = screen->findChild<QProgressBar*>(QStringLiteral("progressBar"));
+        QVERIFY(bar);
+        QCOMPARE(bar->accessibleName(), QStringLiteral("进度"));
+        QList<int> values; // while the import's range is set
+        connect(bar, &QProgressBar::valueChanged, bar, [&](int v) {
+            if (bar->maximum() == kRecords)
+                values << v;
+        });
+        int timerTicks = 0;
+        QTimer events;
+        connect(&events, &QTimer::timeout, [&] { ++timerTicks; });
+        events.start(20);
+        screen->startClick();
+        events.stop();
+        QCOMPARE(messages.lastText(), QStringLiteral("完成! 导入%1条记录.").arg(kRecords));
+        QCOMPARE(bookCount(lib.db()), kRecords);
+        QVERIFY(values.contains(kRecords));
+        QVERIFY2(std::any_of(values.cbegin(), values.cend(),
+                             [&](int v) { return v > 0 && v < kRecords; }),
+                 "the bar moved before the end");
+        QVERIFY2(timerTicks > 0, "the window's events went on during the import");
+        delete screen;
+    }
+
+    // "退出" during the import asks the spreadsheet import's question; yes stops it with
+    // nothing stored and closes the window, no lets it finish.
+    void stopDuringImportAsksFirst_data()
+    {
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<int>("stored");
+        QTest::newRow("stop") << true << 0;
+        QTest::newRow("go on") << false << 5000;
+    }
+    void stopDuringImportAsksFirst()
+    {
+        QFETCH(bool, answer);
+        QFETCH(int, stored);
+        TestLibrary lib;
+        QVERIFY2(lib.ok(), qPrintable(lib.error()));
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("shipment.mrc"));
+        QVERIFY(writeFile(path, shipment(5000)));
+        RecordingMessenger messages;
+        QPointer<TInMarcDataFm> screen = new TInMarcDataFm;
+        screen->show();
+        messages.fileAnswers.enqueue(path);
+        screen->chooseClick();
+        messages.confirmAnswers.enqueue(answer);
+        // Pressed as soon as the import has started, while its records are still checked.
+        QTimer::singleShot(0, screen, [&] {
+            QVERIFY(screen->busy());
+            screen->findChild<QPushButton*>(QStringLiteral("exitButton"))->click();
+        });
+        screen->startClick();
+        const QStringList texts = messages.texts();
+        QVERIFY(texts.contains(QStringLiteral("正在导入,确认要中止导入并退出吗?")));
+        QCOMPARE(bookCount(lib.db()), stored);
+        if (answer) {
+            QVERIFY(screen->lastResult().import.cancelled);
+            QVERIFY(!texts.contains(QStringLiteral("完成! 导入5000条记录.")));
+            QTRY_VERIFY(screen.isNull()); // closed once the import rolled back
+        } else {
+            QCOMPARE(messages.lastText(), QStringLiteral("完成! 导入5000条记录."));
+            QVERIFY(!screen.isNull() && screen->isVisible());
+            delete screen;
+        }
     }
 };
 TUSHU_TEST(InMarcDataScreenTest)

@@ -225,6 +225,33 @@ private slots:
         }
     }
 
+    // A GBK record near the length ISO 2709 allows grows past it in UTF-8: it is read whole
+    // all the same, every field and its text.
+    void recordLongerInUtf8IsReadWhole()
+    {
+        const QString part = QString(3000, QChar(0x4E66)); // 书, two bytes in GBK, three in UTF-8
+        QString lines = QStringLiteral("00000nam0 2200000   450 \n"
+                                       "001 long-1\n"
+                                       "100    $a 20060101d2006    em y0chiy0110    ea\n"
+                                       "200 1  $a 长记录\n");
+        for (int i = 0; i < 12; ++i)
+            lines += QStringLiteral("330    $a %1%2\n").arg(i).arg(part);
+        lines += QLatin1Char('\n');
+        const QByteArray gbk = MarcFixtures::iso2709(lines, "gb18030");
+        QVERIFY(gbk.size() > 70000 && gbk.size() <= 99999);
+        QVERIFY(lines.toUtf8().size() > 99999);
+        const std::vector<MarcEntry> entries = readAll(gbk);
+        QCOMPARE(entries.size(), size_t(1));
+        const MarcEntry& e = entries.front();
+        QVERIFY2(e.read(), qPrintable(e.refusal));
+        QCOMPARE(int(e.encoding), int(MarcEncoding::Gb18030));
+        QCOMPARE(e.record.value(QStringLiteral("200"), QLatin1Char('a')), QStringLiteral("长记录"));
+        const QList<const MarcField*> summaries = e.record.fieldsOf(QStringLiteral("330"));
+        QCOMPARE(summaries.size(), 12);
+        for (int i = 0; i < 12; ++i)
+            QCOMPARE(summaries[i]->value(QLatin1Char('a')), QString::number(i) + part);
+    }
+
     void undeclaredEncodingIsTheOperatorsChoice()
     {
         const QByteArray gbk = MarcFixtures::iso2709(kCnmarcUndeclared, "gb18030");
