@@ -26,7 +26,7 @@ const char* const kBooks[][4] = {
     {"B12", "àbc 小写", "吴十", "10"},
     // Every pair of "人民人" but not the text itself.
     {"B13", "民人 与 人民", "郑十一", nullptr},
-    {"B14", "哈哈哈哈", "Date", nullptr},
+    {"B14", "哈哈哈哈", "Date", "9787302123456"},
 };
 
 void addBooks(const Database& db)
@@ -122,6 +122,15 @@ private slots:
             {"名称", "不存在的书名", ""},
             {"作者", "blanch", "B07"},
             {"isbn", "978-7", "B09 B02 B05 B04 B08 B03"},
+            // Digits: runs of three, asked as a phrase of them.
+            {"isbn", "978", "B09 B02 B07 B01 B05 B04 B08 B03 B06 B14"},
+            {"isbn", "3021234", "B14"},
+            {"isbn", "2123", "B14"},
+            {"isbn", "97873", "B14"},
+            {"isbn", "30212345", "B14"},
+            {"isbn", "1235", ""},
+            {"isbn", "73", "B14"},
+            {"isbn", "7-1", "B09"},
         };
         for (int e : {int(TestLibrary::SQLite), int(TestLibrary::PostgreSQL)})
             for (const auto& c : cases)
