@@ -146,12 +146,8 @@ std::optional<ListSearch::Source> ListSearch::anyColumnSource(const Database& db
         s.key = QStringLiteral("rowid");
         return s;
     }
-    // PostgreSQL: the rows found first (its indexes, in no order), then put in order; walking
-    // 编号's index instead would work out the pieces of every row it passes.
-    const QString from = db.engine() == DbEngine::SQLite
-                             ? QStringLiteral("from %1 where %2")
-                             : QStringLiteral("from (select * from %1 where %2 offset 0) %1");
-    s.statement = {from.arg(ix.table, condition->sql), condition->values};
+    s.statement = {QStringLiteral("from %1 where ").arg(ix.table) + condition->sql,
+                   condition->values};
     s.key = db.engine() == DbEngine::SQLite ? QStringLiteral("rowid") : QStringLiteral("编号");
     s.order = ix.table + QLatin1Char('.') + s.key;
     return s;

@@ -70,21 +70,17 @@ int tokenize(Fts5Tokenizer*, void* ctx, int flags, const char* text, int length,
         // One character: its own token.
         return addToken(ctx, 0, buf, folded(text, first, second, buf), first, second);
     }
-    if (query && digitsOnly(text, length) && length >= kDigitRun) {
-        // Digits are asked as the phrase of their runs of three.
-        for (int at = 0; at + kDigitRun <= length; ++at)
-            if (const int rc = addToken(ctx, 0, text + at, kDigitRun, at, at + kDigitRun);
-                rc != SQLITE_OK)
-                return rc;
-        return SQLITE_OK;
-    }
     while (first < length) {
         int third = second < length ? second + utf8Length(static_cast<unsigned char>(text[second]))
                                     : length;
         if (third > length)
             third = length;
         int rc = SQLITE_OK;
-        if (second < length) {
+        const bool digitRun = first + kDigitRun <= length && digitsOnly(text + first, kDigitRun);
+        if (query && digitRun) {
+            // Asked by the run of three digits from here rather than the pair.
+            rc = addToken(ctx, 0, text + first, kDigitRun, first, first + kDigitRun);
+        } else if (second < length) {
             rc = addToken(ctx, 0, buf, folded(text, first, third, buf), first, third);
             // The character alone at the same place, for searches of one character.
             if (rc == SQLITE_OK && !query)
@@ -92,8 +88,7 @@ int tokenize(Fts5Tokenizer*, void* ctx, int flags, const char* text, int length,
                               first, second);
             // Three digits at the same place: every ISBN shares its pairs of digits with
             // nearly every book, runs of three narrow a search of digits far more.
-            if (rc == SQLITE_OK && !query && first + kDigitRun <= length &&
-                digitsOnly(text + first, kDigitRun))
+            if (rc == SQLITE_OK && !query && digitRun)
                 rc = addToken(ctx, FTS5_TOKEN_COLOCATED, text + first, kDigitRun, first,
                               first + kDigitRun);
         } else if (!query) {

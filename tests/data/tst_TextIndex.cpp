@@ -27,6 +27,7 @@ const char* const kBooks[][4] = {
     // Every pair of "人民人" but not the text itself.
     {"B13", "民人 与 人民", "郑十一", nullptr},
     {"B14", "哈哈哈哈", "Date", "9787302123456"},
+    {"B15", "第12345版", "Knuth", nullptr},
 };
 
 void addBooks(const Database& db)
@@ -131,6 +132,10 @@ private slots:
             {"isbn", "1235", ""},
             {"isbn", "73", "B14"},
             {"isbn", "7-1", "B09"},
+            {"名称", "第1234", "B15"},
+            {"名称", "第2345", ""},
+            {"名称", "版2345", ""},
+            {"名称", "2345版", "B15"},
         };
         for (int e : {int(TestLibrary::SQLite), int(TestLibrary::PostgreSQL)})
             for (const auto& c : cases)
@@ -266,7 +271,7 @@ private slots:
             {"张三", "B09"},
             {"date", "B01 B14"},
             {"978-0", "B01 B07"},
-            {"人民邮电", "B01 B02 B03 B04 B05 B06 B07 B08 B09 B10 B11 B12 B13 B14"},
+            {"人民邮电", "B01 B02 B03 B04 B05 B06 B07 B08 B09 B10 B11 B12 B13 B14 B15"},
             {"邮电出版社人", ""},
             {"三", "B09"},
         };
