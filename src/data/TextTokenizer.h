@@ -3,7 +3,8 @@
 // or not, one character long or longer, is found through the index. ASCII letters are folded
 // to lower case as SQLite's like folds them; nothing else is changed. A text of two characters
 // or more is asked as the phrase of its pairs, each at the place after the one before; one
-// character as itself, at the place of the pair it starts.
+// character as itself, at the place of the pair it starts. Three ASCII digits in a row are a
+// token too, at the place of the pair they start, and are asked instead of that pair.
 #pragma once
 
 #include <QString>

@@ -26,7 +26,8 @@ const char* const kBooks[][4] = {
     {"B12", "àbc 小写", "吴十", "10"},
     // Every pair of "人民人" but not the text itself.
     {"B13", "民人 与 人民", "郑十一", nullptr},
-    {"B14", "哈哈哈哈", "Date", nullptr},
+    {"B14", "哈哈哈哈", "Date", "9787302123456"},
+    {"B15", "第12345版", "Knuth", nullptr},
 };
 
 void addBooks(const Database& db)
@@ -122,6 +123,19 @@ private slots:
             {"名称", "不存在的书名", ""},
             {"作者", "blanch", "B07"},
             {"isbn", "978-7", "B09 B02 B05 B04 B08 B03"},
+            // Digits: runs of three, asked as a phrase of them.
+            {"isbn", "978", "B09 B02 B07 B01 B05 B04 B08 B03 B06 B14"},
+            {"isbn", "3021234", "B14"},
+            {"isbn", "2123", "B14"},
+            {"isbn", "97873", "B14"},
+            {"isbn", "30212345", "B14"},
+            {"isbn", "1235", ""},
+            {"isbn", "73", "B14"},
+            {"isbn", "7-1", "B09"},
+            {"名称", "第1234", "B15"},
+            {"名称", "第2345", ""},
+            {"名称", "版2345", ""},
+            {"名称", "2345版", "B15"},
         };
         for (int e : {int(TestLibrary::SQLite), int(TestLibrary::PostgreSQL)})
             for (const auto& c : cases)
@@ -257,7 +271,7 @@ private slots:
             {"张三", "B09"},
             {"date", "B01 B14"},
             {"978-0", "B01 B07"},
-            {"人民邮电", "B01 B02 B03 B04 B05 B06 B07 B08 B09 B10 B11 B12 B13 B14"},
+            {"人民邮电", "B01 B02 B03 B04 B05 B06 B07 B08 B09 B10 B11 B12 B13 B14 B15"},
             {"邮电出版社人", ""},
             {"三", "B09"},
         };
