@@ -101,55 +101,77 @@ QString ListSearch::textIndexQuery(const QStringList& columns, const QString& te
     return QStringLiteral("{%1} : \"%2\"").arg(columns.join(QLatin1Char(' ')), phrase);
 }
 
-std::optional<ListStatement> ListSearch::anyColumn(const Database& db, const QString& table,
-                                                   const QString& text, QString* error)
+namespace {
+
+// The text index of the table the catalogue search looks into, or nullptr with *error set
+// (another table, an empty text).
+const Schema::TextIndex* searchedIndex(const QString& table, const QString& text, QString* error)
 {
     const TableDef* t = Schema::table(table);
     const Schema::TextIndex* ix = t ? Schema::textIndex(t->name) : nullptr;
     if (!ix) {
         if (error)
             *error = QStringLiteral("没有\"%1\"这个表!").arg(table);
-        return std::nullopt;
+        return nullptr;
     }
     if (text.isEmpty()) {
         if (error)
-            *error = kEmptyCondition;
-        return std::nullopt;
+            *error = ListSearch::kEmptyCondition;
+        return nullptr;
     }
-    if (Schema::hasTextIndex(db, t->name))
-        return indexedContains(db, *ix, ix->columns, text);
+    return ix;
+}
+
+ListStatement anyColumnCondition(const Database& db, const Schema::TextIndex& ix,
+                                 const QString& text, bool indexed)
+{
+    if (indexed)
+        return indexedContains(db, ix, ix.columns, text);
     ListStatement s;
     s.sql = QLatin1Char('(') +
-            anyLike(db, ix->columns, ix->table, containsPattern(text), s.values) + QLatin1Char(')');
+            anyLike(db, ix.columns, ix.table, ListSearch::containsPattern(text), s.values) +
+            QLatin1Char(')');
     return s;
+}
+
+} // namespace
+
+std::optional<ListStatement> ListSearch::anyColumn(const Database& db, const QString& table,
+                                                   const QString& text, QString* error)
+{
+    const Schema::TextIndex* ix = searchedIndex(table, text, error);
+    if (!ix)
+        return std::nullopt;
+    return anyColumnCondition(db, *ix, text, Schema::hasTextIndex(db, ix->table));
 }
 
 std::optional<ListSearch::Source> ListSearch::anyColumnSource(const Database& db,
                                                               const QString& table,
                                                               const QString& text, QString* error)
 {
-    std::optional<ListStatement> condition = anyColumn(db, table, text, error);
-    if (!condition)
+    const Schema::TextIndex* ix = searchedIndex(table, text, error);
+    if (!ix)
         return std::nullopt;
-    const Schema::TextIndex& ix = *Schema::textIndex(Schema::table(table)->name);
+    const bool indexed = Schema::hasTextIndex(db, ix->table);
     Source s;
-    if (db.engine() == DbEngine::SQLite && Schema::hasTextIndex(db, ix.table)) {
+    if (db.engine() == DbEngine::SQLite && indexed) {
         // The index leads, in rowid order: a page is read as far as it goes, not every row
         // the text is in.
-        s.statement.values << textIndexQuery(ix.columns, text);
+        s.statement.values << textIndexQuery(ix->columns, text);
         const QString likes =
-            anyLike(db, ix.columns, ix.table, containsPattern(text), s.statement.values);
+            anyLike(db, ix->columns, ix->table, containsPattern(text), s.statement.values);
         s.statement.sql =
             QStringLiteral("from %2 join %1 on %1.rowid = %2.rowid where %2 match ? and (%3)")
-                .arg(ix.table, ix.ftsTable, likes);
-        s.order = ix.ftsTable + QStringLiteral(".rowid");
+                .arg(ix->table, ix->ftsTable, likes);
+        s.order = ix->ftsTable + QStringLiteral(".rowid");
         s.key = QStringLiteral("rowid");
         return s;
     }
-    s.statement = {QStringLiteral("from %1 where ").arg(ix.table) + condition->sql,
-                   condition->values};
+    const ListStatement condition = anyColumnCondition(db, *ix, text, indexed);
+    s.statement = {QStringLiteral("from %1 where ").arg(ix->table) + condition.sql,
+                   condition.values};
     s.key = db.engine() == DbEngine::SQLite ? QStringLiteral("rowid") : QStringLiteral("编号");
-    s.order = ix.table + QLatin1Char('.') + s.key;
+    s.order = ix->table + QLatin1Char('.') + s.key;
     return s;
 }
 
